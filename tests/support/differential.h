@@ -1,0 +1,69 @@
+// Differential harness: a plugin loaded from its built .rpi against a per-pixel model,
+// on fixed-seed random frames, with every destination byte outside the output block
+// checked against a canary.
+//
+// Each case has a number; PELLIX_CASE=N reruns only case N. Every case runs on the
+// vector path and again with PELLIX_FORCE_PLAIN set.
+#ifndef PELLIX_TEST_DIFFERENTIAL_H
+#define PELLIX_TEST_DIFFERENTIAL_H
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "frames.h"
+#include "plugin_lib.h"
+
+namespace pellix {
+namespace test {
+
+// The expected output block, 2W x 2H pixels, row-major (row r at r * 2W).
+using Model = std::function<std::vector<uint16_t>(const SourceImage&)>;
+
+struct DiffCase {
+    uint32_t index = 0;
+    uint32_t width = 0, height = 0;
+    uint32_t srcPitchExtra = 0;  // bytes of padding after each source row (even)
+    uint32_t dstWidthExtra = 0;  // dstWidth - 2W
+    uint32_t dstHeightExtra = 0; // dstHeight - 2H
+    uint32_t dstPitchExtra = 0;  // bytes of padding after each destination row (even)
+    bool misalignSrc = false, misalignDst = false;
+    unsigned palette = 0;        // 0: any pixel value; 1..3: pixels from that many colours
+    uint64_t seed = 0;
+};
+
+// Widths 0..70 (each twice, heights 0..9), a few up to 2047, mixed pitches and palettes.
+std::vector<DiffCase> standardCases(uint64_t seed = 0x5EEDF00Dull);
+// Adds cases of the given widths (heights 1..4) to a list, numbering them on.
+void appendWidthCases(std::vector<DiffCase>& cases, const std::vector<uint32_t>& widths, uint64_t seed = 0xD1CEull);
+
+// Runs one case on the path currently selected; the first differing pixel is reported.
+::testing::AssertionResult runCase(const PluginLib& plugin, const Model& model, const DiffCase& c);
+
+// Runs a case list on both paths (vector first, then plain), honouring PELLIX_CASE.
+void runDifferential(const PluginLib& plugin, const Model& model, const std::vector<DiffCase>& cases);
+
+// Compares a whole destination with the expected bytes (canary outside the block);
+// `what` names the frame in the message.
+::testing::AssertionResult compareDest(const DestImage& dst, const std::vector<uint8_t>& expected,
+                                       const std::string& what);
+
+// The canary-filled destination bytes with `block` (2W x 2H) written into the output block.
+std::vector<uint8_t> expectedDest(const DestImage& dst, const std::vector<uint16_t>& block, uint32_t w, uint32_t h);
+
+RenderPluginRequest makeRequest(const SourceImage& src, DestImage& dst);
+
+// Selects the plain path for the life of the object (restores the vector path after).
+class ScopedPlainPath {
+public:
+    explicit ScopedPlainPath(bool plain);
+    ~ScopedPlainPath();
+};
+
+}  // namespace test
+}  // namespace pellix
+
+#endif
