@@ -1,0 +1,230 @@
+// pellix bench: median time per frame of each plugin, next to memcpy of the same
+// output bytes measured in the same run.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "cli.h"
+#include "commands.h"
+#include "fileio.h"
+#include "frame_filter.h"
+#include "progress.h"
+#include "test_card.h"
+
+namespace pellix {
+namespace host {
+
+const char* const kBenchHelp =
+    "usage: pellix bench [PLUGIN...] [--size WxH]... [--json] [--time-ms N]\n"
+    "\n"
+    "Times each plugin (default: every plugin beside the pellix executable) on the test\n"
+    "card tiled to each size (default 320x240 and 640x480): after a warm-up, the median\n"
+    "time of one frame, source and output megapixels per second, and the ratio of that\n"
+    "time to a memcpy of the same output bytes (2W x 2H x 2), measured in the same run.\n"
+    "A ratio of 3.0 means the frame takes three times as long as copying its output.\n"
+    "\n"
+    "  --size WxH   frame size, may be repeated\n"
+    "  --json       print JSON instead of a table\n"
+    "  --time-ms N  measuring time per plugin and size, in milliseconds (default 250)\n";
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Median of single-call times in nanoseconds, after a warm-up of about a tenth of the
+// budget; at least 5 samples.
+template <typename Fn>
+double medianNanos(Fn&& fn, double budgetMs) {
+    const auto budget = std::chrono::duration<double, std::milli>(budgetMs);
+    const Clock::time_point warmStart = Clock::now();
+    for (int i = 0; i < 3 || Clock::now() - warmStart < budget / 10; ++i) fn();
+    std::vector<double> samples;
+    const Clock::time_point start = Clock::now();
+    while ((samples.size() < 5 || Clock::now() - start < budget) && samples.size() < 200000) {
+        const Clock::time_point t0 = Clock::now();
+        fn();
+        const Clock::time_point t1 = Clock::now();
+        samples.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
+    }
+    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
+    return samples[samples.size() / 2];
+}
+
+struct Row {
+    std::string plugin, name;
+    uint32_t w = 0, h = 0;
+    bool refused = false;
+    std::string reason;
+    double medianNs = 0, memcpyNs = 0;
+    double srcMps() const { return double(w) * h / medianNs * 1e3; }
+    double outMps() const { return 4.0 * w * h / medianNs * 1e3; }
+    double ratio() const { return medianNs / memcpyNs; }
+};
+
+std::string jsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string num(double v, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+    return buf;
+}
+
+void printJson(const std::vector<Row>& rows, const std::vector<std::pair<FrameSize, double>>& copies) {
+    std::string s = "{\n  \"memcpy\": [";
+    for (size_t i = 0; i < copies.size(); ++i) {
+        const FrameSize& f = copies[i].first;
+        s += std::string(i ? "," : "") + "\n    {\"width\": " + std::to_string(f.width) +
+             ", \"height\": " + std::to_string(f.height) +
+             ", \"bytes\": " + std::to_string(uint64_t{4} * f.width * f.height * 2) +
+             ", \"median_ns\": " + num(copies[i].second, 1) + "}";
+    }
+    s += "\n  ],\n  \"results\": [";
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        s += std::string(i ? "," : "") + "\n    {\"plugin\": " + jsonString(r.plugin) + ", \"name\": " +
+             jsonString(r.name) + ", \"width\": " + std::to_string(r.w) + ", \"height\": " + std::to_string(r.h) +
+             ", \"refused\": " + (r.refused ? "true" : "false");
+        if (r.refused) {
+            s += ", \"reason\": " + jsonString(r.reason) +
+                 ", \"median_ns\": null, \"src_mpix_per_s\": null, \"out_mpix_per_s\": null, "
+                 "\"memcpy_median_ns\": " + num(r.memcpyNs, 1) + ", \"ratio_to_memcpy\": null}";
+        } else {
+            s += ", \"median_ns\": " + num(r.medianNs, 1) + ", \"src_mpix_per_s\": " + num(r.srcMps(), 2) +
+                 ", \"out_mpix_per_s\": " + num(r.outMps(), 2) + ", \"memcpy_median_ns\": " + num(r.memcpyNs, 1) +
+                 ", \"ratio_to_memcpy\": " + num(r.ratio(), 3) + "}";
+        }
+    }
+    s += "\n  ]\n}\n";
+    std::fputs(s.c_str(), stdout);
+}
+
+void printTable(const std::vector<Row>& rows, const std::vector<std::pair<FrameSize, double>>& copies) {
+    size_t pw = 6, nw = 4;
+    for (const Row& r : rows) {
+        pw = std::max(pw, r.plugin.size());
+        nw = std::max(nw, r.name.size());
+    }
+    pw = std::max(pw, std::string("memcpy").size());
+    std::printf("%-*s  %-*s  %-9s  %10s  %9s  %9s  %9s\n", int(pw), "plugin", int(nw), "name", "size", "us/frame",
+                "src MP/s", "out MP/s", "vs memcpy");
+    for (const auto& c : copies) {
+        const double mps = 4.0 * c.first.width * c.first.height / c.second * 1e3;
+        std::printf("%-*s  %-*s  %-9s  %10.1f  %9s  %9.1f  %9s\n", int(pw), "memcpy", int(nw), "(output bytes)",
+                    sizeText(c.first.width, c.first.height).c_str(), c.second / 1e3, "-", mps, "1.00x");
+    }
+    for (const Row& r : rows) {
+        if (r.refused) {
+            std::printf("%-*s  %-*s  %-9s  refused: %s\n", int(pw), r.plugin.c_str(), int(nw), r.name.c_str(),
+                        sizeText(r.w, r.h).c_str(), r.reason.c_str());
+        } else {
+            std::printf("%-*s  %-*s  %-9s  %10.1f  %9.1f  %9.1f  %8.2fx\n", int(pw), r.plugin.c_str(), int(nw),
+                        r.name.c_str(), sizeText(r.w, r.h).c_str(), r.medianNs / 1e3, r.srcMps(), r.outMps(),
+                        r.ratio());
+        }
+    }
+}
+
+}  // namespace
+
+int runBench(const Argv& argv) {
+    const Args args = parseArgs(argv, {"--size", "--time-ms"}, {"--json"});
+    std::vector<FrameSize> sizes;
+    for (const std::string& s : args.all("--size")) sizes.push_back(parseSize(s));
+    if (sizes.empty()) sizes = {{320, 240}, {640, 480}};
+    const std::string t = args.one("--time-ms", "250");
+    char* end = nullptr;
+    const double budgetMs = std::strtod(t.c_str(), &end);
+    if (t.empty() || *end != '\0' || !(budgetMs > 0) || budgetMs > 600000) {
+        throw UsageError("--time-ms '" + t + "' is not a positive number of milliseconds");
+    }
+
+    // Plugins as given, or every plugin beside pellix (labelled by relative path).
+    std::vector<std::pair<std::string, std::string>> plugins;  // label, path
+    if (args.positional.empty()) {
+        const std::string dir = exeDir();
+        for (const std::string& rel : findPlugins(dir)) plugins.emplace_back(rel, joinPath(dir, rel));
+        if (plugins.empty()) throw Failure("no plugins (*.rpi, */*.rpi) found beside pellix in " + dir);
+    } else {
+        for (const std::string& a : args.positional) plugins.emplace_back(a, "");
+    }
+
+    int status = 0;
+    std::vector<std::unique_ptr<PluginFilter>> filters;
+    std::vector<std::string> labels;
+    for (auto& p : plugins) {
+        try {
+            const std::string path = p.second.empty() ? resolvePluginPath(p.first) : p.second;
+            filters.emplace_back(new PluginFilter(Plugin::load(path)));
+            labels.push_back(p.first);
+        } catch (const Failure& e) {
+            reportError("bench", e.what());
+            status = 1;
+        }
+    }
+
+    std::vector<Row> rows;
+    std::vector<std::pair<FrameSize, double>> copies;
+    Progress progress("runs", sizes.size() * (filters.size() + 1));
+    uint64_t done = 0;
+    for (const FrameSize& size : sizes) {
+        const Image565 src = tileTestCard(size.width, size.height);
+        Image565 dst(2 * size.width, 2 * size.height);
+        // The copy goes through a volatile pointer so it cannot be dropped as dead.
+        std::vector<uint16_t> copyFrom(dst.pixels.size(), 0x1234), copyTo(dst.pixels.size());
+        void* (*volatile copyFn)(void*, const void*, size_t) = std::memcpy;
+        progress.update(done, "memcpy " + sizeText(size.width, size.height));
+        const double copyNs = medianNanos(
+            [&] { copyFn(copyTo.data(), copyFrom.data(), copyTo.size() * 2); }, budgetMs);
+        copies.emplace_back(size, copyNs);
+        progress.update(++done);
+        for (size_t i = 0; i < filters.size(); ++i) {
+            PluginFilter& f = *filters[i];
+            Row r;
+            r.plugin = labels[i];
+            r.name = f.label();
+            r.w = size.width;
+            r.h = size.height;
+            r.memcpyNs = copyNs;
+            progress.update(done, labels[i] + " " + sizeText(size.width, size.height));
+            if (!f.run(src, dst)) {
+                r.refused = true;
+                r.reason = f.refusalReason(size.width, size.height);
+            } else {
+                r.medianNs = medianNanos(
+                    [&] {
+                        f.call(src.pixels.data(), src.pitch(), src.width, src.height, dst.pixels.data(), dst.pitch(),
+                               dst.width, dst.height);
+                    },
+                    budgetMs);
+            }
+            rows.push_back(r);
+            progress.update(++done);
+        }
+    }
+    progress.finish();
+    if (args.has("--json")) {
+        printJson(rows, copies);
+    } else {
+        printTable(rows, copies);
+    }
+    return status;
+}
+
+}  // namespace host
+}  // namespace pellix
