@@ -95,21 +95,41 @@ std::vector<uint8_t> expectedDest(const DestImage& dst, const std::vector<uint16
     return ::testing::AssertionSuccess();
 }
 
+ImageLayout heapLayout() {
+    ImageLayout l;
+    l.makeSource = [](const DiffCase& c, uint32_t w, uint32_t h, uint32_t pitch) {
+        return SourceImage(w, h, pitch, c.misalignSrc);
+    };
+    l.makeDest = [](const DiffCase& c, uint32_t w, uint32_t h, uint32_t pitch) {
+        return DestImage(w, h, pitch, c.misalignDst);
+    };
+    l.aroundCall = [](const std::string&, const std::function<void()>& call) { call(); };
+    return l;
+}
+
 ::testing::AssertionResult runCase(const PluginLib& plugin, const Model& model, const DiffCase& c) {
+    return runCase(plugin, model, c, heapLayout());
+}
+
+::testing::AssertionResult runCase(const PluginLib& plugin, const Model& model, const DiffCase& c,
+                                   const ImageLayout& layout) {
     Rng rng(c.seed);
-    SourceImage src(c.width, c.height, 2 * c.width + c.srcPitchExtra, c.misalignSrc);
+    SourceImage src = layout.makeSource(c, c.width, c.height, 2 * c.width + c.srcPitchExtra);
     fillRandom(src, rng, c.palette);
     const std::vector<uint8_t> srcBefore(src.buf.data(), src.buf.data() + src.buf.size());
     const uint32_t dw = 2 * c.width + c.dstWidthExtra, dh = 2 * c.height + c.dstHeightExtra;
-    DestImage dst(dw, dh, 2 * dw + c.dstPitchExtra, c.misalignDst);
+    DestImage dst = layout.makeDest(c, dw, dh, 2 * dw + c.dstPitchExtra);
     const std::vector<uint8_t> expected = expectedDest(dst, model(src), c.width, c.height);
-
-    RenderPluginRequest r = makeRequest(src, dst);
-    plugin.output(&r);
 
     std::ostringstream what;
     what << "case " << c.index << " (" << c.width << "x" << c.height << ", srcPitch " << src.pitch << ", dstPitch "
-         << dst.pitch << ", dst " << dw << "x" << dh << ", palette " << c.palette << ")";
+         << dst.pitch << ", dst " << dw << "x" << dh << ", palette " << c.palette;
+    if (!layout.name.empty()) what << ", " << layout.name;
+    what << ")";
+
+    RenderPluginRequest r = makeRequest(src, dst);
+    layout.aroundCall(what.str(), [&] { plugin.output(&r); });
+
     if (r.outWidth != 2 * c.width || r.outHeight != 2 * c.height)
         return ::testing::AssertionFailure() << what.str() << ": reported " << r.outWidth << "x" << r.outHeight;
     if (!srcBefore.empty() && std::memcmp(srcBefore.data(), src.buf.data(), srcBefore.size()) != 0)
@@ -118,12 +138,17 @@ std::vector<uint8_t> expectedDest(const DestImage& dst, const std::vector<uint16
 }
 
 void runDifferential(const PluginLib& plugin, const Model& model, const std::vector<DiffCase>& cases) {
+    runDifferential(plugin, model, cases, heapLayout());
+}
+
+void runDifferential(const PluginLib& plugin, const Model& model, const std::vector<DiffCase>& cases,
+                     const ImageLayout& layout) {
     const char* only = std::getenv("PELLIX_CASE");
     for (bool plain : {false, true}) {
         ScopedPlainPath path(plain);
         for (const DiffCase& c : cases) {
             if (only && *only && std::strtoul(only, nullptr, 10) != c.index) continue;
-            ::testing::AssertionResult res = runCase(plugin, model, c);
+            ::testing::AssertionResult res = runCase(plugin, model, c, layout);
             EXPECT_TRUE(res) << (plain ? "[plain path] " : "[vector path] ") << "rerun with PELLIX_CASE=" << c.index;
             if (!res) break;  // one report per path is enough to start from
         }

@@ -40,11 +40,28 @@ std::vector<DiffCase> standardCases(uint64_t seed = 0x5EEDF00Dull);
 // Adds cases of the given widths (heights 1..4) to a list, numbering them on.
 void appendWidthCases(std::vector<DiffCase>& cases, const std::vector<uint32_t>& widths, uint64_t seed = 0xD1CEull);
 
+// Where a case's images live and what wraps the plugin's call. The default makes plain
+// heap images with the case's pitches and misalignment; guarded.h has one with
+// inaccessible pages around the images.
+struct ImageLayout {
+    std::string name;  // shown in failure messages when not empty
+    // (case, width, height, pitch asked for) -> image; the image's own pitch is used.
+    std::function<SourceImage(const DiffCase&, uint32_t, uint32_t, uint32_t)> makeSource;
+    std::function<DestImage(const DiffCase&, uint32_t, uint32_t, uint32_t)> makeDest;
+    // Runs `call` (the plugin's RenderPluginOutput); `what` names the case.
+    std::function<void(const std::string& what, const std::function<void()>& call)> aroundCall;
+};
+ImageLayout heapLayout();
+
 // Runs one case on the path currently selected; the first differing pixel is reported.
 ::testing::AssertionResult runCase(const PluginLib& plugin, const Model& model, const DiffCase& c);
+::testing::AssertionResult runCase(const PluginLib& plugin, const Model& model, const DiffCase& c,
+                                   const ImageLayout& layout);
 
 // Runs a case list on both paths (vector first, then plain), honouring PELLIX_CASE.
 void runDifferential(const PluginLib& plugin, const Model& model, const std::vector<DiffCase>& cases);
+void runDifferential(const PluginLib& plugin, const Model& model, const std::vector<DiffCase>& cases,
+                     const ImageLayout& layout);
 
 // Compares a whole destination with the expected bytes (canary outside the block);
 // `what` names the frame in the message.

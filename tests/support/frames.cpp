@@ -1,5 +1,7 @@
 #include "frames.h"
 
+#include <utility>
+
 namespace pellix {
 namespace test {
 
@@ -7,6 +9,14 @@ Buffer::Buffer(size_t size, bool misalign) : size_(size) {
     const size_t lead = misalign ? 2 : 0;
     storage_.reset(new uint8_t[size + lead + (size + lead == 0 ? 1 : 0)]);
     data_ = storage_.get() + lead;
+}
+
+Buffer::Buffer(std::shared_ptr<void> owner, uint8_t* data, size_t size)
+    : owner_(std::move(owner)), data_(data), size_(size) {}
+
+SourceImage::SourceImage(uint32_t w, uint32_t h, uint32_t pitchBytes, Buffer memory)
+    : width(w), height(h), pitch(pitchBytes), buf(std::move(memory)) {
+    std::memset(buf.data(), 0, buf.size());
 }
 
 SourceImage::SourceImage(uint32_t w, uint32_t h, uint32_t pitchBytes, bool misalign)
@@ -33,6 +43,11 @@ SourceImage makeSource(uint32_t w, uint32_t h, const std::vector<uint16_t>& pixe
 }
 
 uint8_t canaryByte(size_t offset) { return static_cast<uint8_t>(0xA5 ^ (offset * 131) ^ (offset >> 7)); }
+
+DestImage::DestImage(uint32_t w, uint32_t h, uint32_t pitchBytes, Buffer memory)
+    : width(w), height(h), pitch(pitchBytes), buf(std::move(memory)) {
+    for (size_t i = 0; i < buf.size(); ++i) buf.data()[i] = canaryByte(i);
+}
 
 DestImage::DestImage(uint32_t w, uint32_t h, uint32_t pitchBytes, bool misalign)
     : width(w), height(h), pitch(pitchBytes),

@@ -20,12 +20,15 @@ class Buffer {
 public:
     Buffer() = default;
     Buffer(size_t size, bool misalign);
+    // Memory that lives elsewhere (guard-paged, say); `owner` keeps it alive.
+    Buffer(std::shared_ptr<void> owner, uint8_t* data, size_t size);
     uint8_t* data() { return data_; }
     const uint8_t* data() const { return data_; }
     size_t size() const { return size_; }
 
 private:
     std::unique_ptr<uint8_t[]> storage_;
+    std::shared_ptr<void> owner_;
     uint8_t* data_ = nullptr;
     size_t size_ = 0;
 };
@@ -36,6 +39,8 @@ struct SourceImage {
 
     SourceImage() = default;
     SourceImage(uint32_t w, uint32_t h, uint32_t pitchBytes, bool misalign = false);
+    // In memory provided by the caller (pitch * (h - 1) + 2w bytes); zero-filled.
+    SourceImage(uint32_t w, uint32_t h, uint32_t pitchBytes, Buffer memory);
     uint16_t at(uint32_t x, uint32_t y) const {
         uint16_t p;
         std::memcpy(&p, buf.data() + size_t{y} * pitch + 2 * size_t{x}, 2);
@@ -57,6 +62,8 @@ struct DestImage {
 
     DestImage() = default;
     DestImage(uint32_t w, uint32_t h, uint32_t pitchBytes, bool misalign = false);
+    // In memory provided by the caller; canary-filled.
+    DestImage(uint32_t w, uint32_t h, uint32_t pitchBytes, Buffer memory);
     uint16_t at(uint32_t x, uint32_t y) const {
         uint16_t p;
         std::memcpy(&p, buf.data() + size_t{y} * pitch + 2 * size_t{x}, 2);
