@@ -54,9 +54,11 @@ int runApply(const Argv& argv) {
         pluginArg = pos.front();
         pos.erase(pos.begin());
     }
+    const bool toDir = !args.all("-o").empty();
     const std::string outDir = args.one("-o", "");
+    if (toDir && outDir.empty()) throw UsageError("-o needs a directory");
     std::vector<std::pair<std::string, std::string>> jobs;  // input, output
-    if (outDir.empty()) {
+    if (!toDir) {
         if (pos.size() != 2) throw UsageError("expected IN.png OUT.png (or several inputs with -o OUTDIR)");
         jobs.emplace_back(pos[0], pos[1]);
     } else {
@@ -71,7 +73,7 @@ int runApply(const Argv& argv) {
     }
 
     auto filter = openFilter(pluginArg, via);
-    if (!outDir.empty()) makeDirs(outDir);
+    if (toDir) makeDirs(outDir);
     if (jobs.size() == 1) {
         applyOne(*filter, jobs[0].first, jobs[0].second);
         return 0;

@@ -76,8 +76,8 @@ int runRaw(const Argv& argv) {
         pos.erase(pos.begin());
     }
     if (pos.size() > 2) throw UsageError("too many arguments");
+    if (args.all("--size").empty()) throw UsageError("--size WxH is required");
     const std::string sizeArg = args.one("--size", "");
-    if (sizeArg.empty()) throw UsageError("--size WxH is required");
     const FrameSize size = parseSize(sizeArg);
     const std::string inPath = pos.size() > 0 ? pos[0] : "-";
     const std::string outPath = pos.size() > 1 ? pos[1] : "-";
