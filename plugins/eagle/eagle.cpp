@@ -16,24 +16,29 @@ namespace eagle {
 //   entries 8g, 8g+1      window (carried pixel, pixel 4g): the seam with the previous step
 //   entries 8g+2 .. 8g+7  windows on columns 4g+i, 4g+i+1 for i = 0, 1, 2
 //   entries 8g+8, 8g+9    black placeholders until the next seam window overwrites them
-uint32_t eagleSteps_c(const uint8_t* rowA, const uint8_t* rowB, uint32_t n, uint16_t carryA, uint16_t carryB,
-                      uint16_t* upLine, uint16_t* loLine) {
-    const uint32_t steps = n / 4;
+//
+// After the last whole step finishPiece computes the remaining windows; then the upper
+// line is copied, and after it the lower line.
+void eaglePiece_c(const LinePiece& p) {
+    const uint32_t steps = p.n / 4;
+    uint16_t carryA = p.leftA, carryB = p.leftB;
     for (uint32_t g = 0; g < steps; ++g) {
         uint16_t a[4], b[4];
         for (uint32_t i = 0; i < 4; ++i) {
-            a[i] = pixelAt(rowA, 4 * g + i);
-            b[i] = pixelAt(rowB, 4 * g + i);
+            a[i] = pixelAt(p.rowA, 4 * g + i);
+            b[i] = pixelAt(p.rowB, 4 * g + i);
         }
-        uint16_t* up = upLine + 8 * size_t{g};
-        uint16_t* lo = loLine + 8 * size_t{g};
+        uint16_t* up = p.upLine + 8 * size_t{g};
+        uint16_t* lo = p.loLine + 8 * size_t{g};
         eagleWindow(carryA, a[0], carryB, b[0], up, lo);
         for (uint32_t i = 0; i < 3; ++i) eagleWindow(a[i], a[i + 1], b[i], b[i + 1], up + 2 + 2 * i, lo + 2 + 2 * i);
         up[8] = up[9] = lo[8] = lo[9] = 0;
         carryA = a[3];
         carryB = b[3];
     }
-    return 4 * steps;
+    finishPiece(p, 4 * steps);
+    copyEntries(p.upDst, p.upLine, 1, p.n);
+    copyEntries(p.loDst, p.loLine, 1, p.n);
 }
 
 namespace {
@@ -53,38 +58,35 @@ constexpr uint32_t kWholeRow = (kLineEntries - 2) / 2;
 constexpr uint32_t kPiecePixels = 1016;
 static_assert(2 * kPiecePixels + 2 <= kLineEntries && kPiecePixels % 8 == 0, "piece fits the lines");
 
-StepKernel chooseStepKernel() {
+PieceKernel choosePieceKernel() {
 #if defined(PELLIX_HAVE_SSE2)
-    if (useSse2Path()) return eagleSteps_sse2;
+    if (useSse2Path()) return eaglePiece_sse2;
 #endif
-    return eagleSteps_c;
+    return eaglePiece_c;
 }
 
-// Builds the lines of source rows `upper` and `lower` (rowBytes / 2 pixels each),
-// then copies the upper line into the row at upperDst and the lower line into the row
-// at lowerDst, piece by piece; each piece writes exactly its 2n output columns.
+// Builds the lines of source rows `upper` and `lower` (rowBytes / 2 pixels each) and
+// copies the upper line into the row at upperDst and the lower line into the row at
+// lowerDst, piece by piece; each piece writes exactly its 2n output columns.
 void eaglePass(const uint8_t* upper, const uint8_t* lower, uint32_t rowBytes, uint8_t* upperDst, uint8_t* lowerDst,
-               StepKernel runSteps) {
+               PieceKernel buildPiece) {
     const uint32_t w = rowBytes / 2;
-    uint16_t carryA = 0, carryB = 0;  // black left of column 0
-    for (uint32_t x0 = 0; x0 < w;) {
-        const uint32_t n = w - x0 <= kWholeRow ? w - x0 : kPiecePixels;
-        const uint8_t* rowA = upper + 2 * size_t{x0};
-        const uint8_t* rowB = lower + 2 * size_t{x0};
-        // Windows done - 1 .. n - 1 of the piece: the one that closes the last step
-        // (or opens the piece), the pixels past the last full step, and the window
-        // whose right column is the next piece's first pixel or the black beyond the row.
-        for (uint32_t i = runSteps(rowA, rowB, n, carryA, carryB, eagleUpperLine, eagleLowerLine); i <= n; ++i) {
-            const bool inside = x0 + i < w;
-            eagleWindow(i == 0 ? carryA : pixelAt(rowA, i - 1), inside ? pixelAt(rowA, i) : 0,
-                        i == 0 ? carryB : pixelAt(rowB, i - 1), inside ? pixelAt(rowB, i) : 0,
-                        eagleUpperLine + 2 * size_t{i}, eagleLowerLine + 2 * size_t{i});
-        }
-        std::memcpy(upperDst + 4 * size_t{x0}, eagleUpperLine + 1, 4 * size_t{n});
-        std::memcpy(lowerDst + 4 * size_t{x0}, eagleLowerLine + 1, 4 * size_t{n});
-        carryA = pixelAt(rowA, n - 1);
-        carryB = pixelAt(rowB, n - 1);
-        x0 += n;
+    LinePiece p{};
+    p.upLine = eagleUpperLine;
+    p.loLine = eagleLowerLine;
+    p.leftA = p.leftB = 0;  // black left of column 0
+    for (uint32_t x0 = 0; x0 < w; x0 += p.n) {
+        p.n = w - x0 <= kWholeRow ? w - x0 : kPiecePixels;
+        p.rowA = upper + 2 * size_t{x0};
+        p.rowB = lower + 2 * size_t{x0};
+        const bool last = x0 + p.n == w;  // black right of the last column
+        p.rightA = last ? 0 : pixelAt(p.rowA, p.n);
+        p.rightB = last ? 0 : pixelAt(p.rowB, p.n);
+        p.upDst = upperDst + 4 * size_t{x0};
+        p.loDst = lowerDst + 4 * size_t{x0};
+        buildPiece(p);
+        p.leftA = pixelAt(p.rowA, p.n - 1);
+        p.leftB = pixelAt(p.rowB, p.n - 1);
     }
 }
 
@@ -102,17 +104,17 @@ RENDER_EXPORT RenderPluginInfo* RenderPluginGetInfo(void) {
 // destination must be large enough.
 RENDER_EXPORT void RenderPluginOutput(RenderPluginRequest* r) {
     if (acceptRequest(*r, kTestWidthFits | kTestHeightFits) && r->srcHeight != 0 && r->srcWidth != 0) {
-        const eagle::StepKernel steps = eagle::chooseStepKernel();
+        const eagle::PieceKernel kernel = eagle::choosePieceKernel();
         const uint32_t h = r->srcHeight, rowBytes = 2 * r->srcWidth;
         const uint8_t* first = rowAt(r->src, r->srcPitch, 0);
         eagle::eaglePass(first, first, rowBytes, rowAt(r->dst, r->dstPitch, 0), rowAt(r->dst, r->dstPitch, 0),
-                         steps);
+                         kernel);
         for (uint32_t k = 1; k < h; ++k)
             eagle::eaglePass(rowAt(r->src, r->srcPitch, k - 1), rowAt(r->src, r->srcPitch, k), rowBytes,
-                             rowAt(r->dst, r->dstPitch, 2 * k - 1), rowAt(r->dst, r->dstPitch, 2 * k), steps);
+                             rowAt(r->dst, r->dstPitch, 2 * k - 1), rowAt(r->dst, r->dstPitch, 2 * k), kernel);
         const uint8_t* last = rowAt(r->src, r->srcPitch, h - 1);
         uint8_t* bottom = rowAt(r->dst, r->dstPitch, 2 * h - 1);
-        eagle::eaglePass(last, last, rowBytes, bottom, bottom, steps);
+        eagle::eaglePass(last, last, rowBytes, bottom, bottom, kernel);
     }
     reportOutputSize(*r);
 }

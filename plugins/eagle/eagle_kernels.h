@@ -16,12 +16,9 @@
 //     top-right    of c = a if a == b == d, else c
 //     top-left     of d = a if a == b == c, else d
 //
-// A line of n pixels needs the windows on columns -1 .. n - 1, i.e. entries 0 .. 2n + 1;
-// columns -1 and n hold whatever the caller supplies (black at the ends of a row).
-//
-// The step functions build the windows -1 .. done - 2 (entries 0 .. 2 * done - 1) for
-// the first `done` pixels they return; the caller finishes the windows done - 1 .. n - 1
-// with eagleWindow, the same helper the plain steps use.
+// A piece of n pixels needs the windows on columns -1 .. n - 1, i.e. entries
+// 0 .. 2n + 1; entries 1 .. 2n go to the destination. Column -1 holds the pixels left
+// of the piece and column n those right of it (black beyond either end of the row).
 #ifndef PELLIX_EAGLE_KERNELS_H
 #define PELLIX_EAGLE_KERNELS_H
 
@@ -33,6 +30,17 @@ namespace eagle {
 
 // Entries per line: a piece of n pixels needs 2n + 2 of them.
 constexpr uint32_t kLineEntries = 2048;
+
+struct LinePiece {
+    const uint8_t* rowA;  // first pixel of the piece in the upper source row
+    const uint8_t* rowB;  // ... and in the lower source row
+    uint32_t n;           // pixels in the piece, 1 .. kLineEntries / 2 - 1
+    uint16_t leftA, leftB, rightA, rightB;  // pixels on columns -1 and n
+    uint16_t* upLine;     // eagleUpperLine, 32-byte aligned
+    uint16_t* loLine;     // eagleLowerLine, 32-byte aligned
+    uint8_t* upDst;       // output column 0 of the piece in the row of the upper line
+    uint8_t* loDst;       // ... and of the lower line
+};
 
 // Writes the window's four output pixels: up[0], up[1] into the upper line and
 // lo[0], lo[1] into the lower line (entries 2x + 2 and 2x + 3 for the window on x).
@@ -49,16 +57,31 @@ static inline uint16_t pixelAt(const uint8_t* row, uint32_t x) {
     return p;
 }
 
-// Builds the lines for pixels 0 .. done - 1 of rows A and B (n pixels available;
-// carryA/carryB are the pixels left of column 0) and returns done.
-using StepKernel = uint32_t (*)(const uint8_t* rowA, const uint8_t* rowB, uint32_t n, uint16_t carryA,
-                                uint16_t carryB, uint16_t* upLine, uint16_t* loLine);
+// The windows on columns done - 1 .. n - 1 (entries 2 * done .. 2n + 1): the one that
+// closes the last whole step (or opens the piece when done is 0), those of the pixels
+// past the last whole step, and the one against column n.
+static inline void finishPiece(const LinePiece& p, uint32_t done) {
+    for (uint32_t i = done; i <= p.n; ++i) {
+        const uint16_t a = i == 0 ? p.leftA : pixelAt(p.rowA, i - 1);
+        const uint16_t c = i == 0 ? p.leftB : pixelAt(p.rowB, i - 1);
+        const uint16_t b = i == p.n ? p.rightA : pixelAt(p.rowA, i);
+        const uint16_t d = i == p.n ? p.rightB : pixelAt(p.rowB, i);
+        eagleWindow(a, b, c, d, p.upLine + 2 * size_t{i}, p.loLine + 2 * size_t{i});
+    }
+}
 
-uint32_t eagleSteps_c(const uint8_t* rowA, const uint8_t* rowB, uint32_t n, uint16_t carryA, uint16_t carryB,
-                      uint16_t* upLine, uint16_t* loLine);
+// Entries first .. 2n of a line to output columns first - 1 .. 2n - 1 of the piece.
+static inline void copyEntries(uint8_t* dst, const uint16_t* line, uint32_t first, uint32_t n) {
+    std::memcpy(dst + 2 * size_t{first - 1}, line + first, 2 * size_t{2 * n + 1 - first});
+}
+
+// Builds entries 0 .. 2n + 1 of both lines and copies entries 1 .. 2n of the upper
+// line to upDst and of the lower line to loDst.
+using PieceKernel = void (*)(const LinePiece& p);
+
+void eaglePiece_c(const LinePiece& p);
 #if defined(PELLIX_HAVE_SSE2)
-uint32_t eagleSteps_sse2(const uint8_t* rowA, const uint8_t* rowB, uint32_t n, uint16_t carryA, uint16_t carryB,
-                         uint16_t* upLine, uint16_t* loLine);
+void eaglePiece_sse2(const LinePiece& p);
 #endif
 
 }  // namespace eagle
