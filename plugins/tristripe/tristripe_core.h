@@ -47,7 +47,7 @@ void buildStripeTables();
 
 // dimIntensity[319] is the last table entry buildStripeTables writes; it is 0 only
 // while the tables have never been built (every pass must then write 0 pixels).
-inline bool stripeTablesBuilt() { return dimIntensity[319] != 0; }
+static inline bool stripeTablesBuilt() { return dimIntensity[319] != 0; }
 
 // Rule 1, the columns before w4 = w & ~3, with the divisions the four-pixel step
 // makes exact: 33r/4, 65g/16, 33b/4. Rule 2, the last w mod 4 columns, reads the

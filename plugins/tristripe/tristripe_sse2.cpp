@@ -73,7 +73,8 @@ void decomposeRow_sse2(const uint8_t* row, uint32_t w) {
 //
 // The body stops at M = w & ~15: its widest read is rowXBleed[M+1] <= [w+1], the
 // right border; columns M..w-1 take the plain path's per-column table lookups.
-void emitStripes_sse2(const StripeTargets& t, uint32_t w) {
+void emitStripes_sse2(const StripeTargets& targets, uint32_t w) {
+    const StripeTargets t = targets;  // a local copy: the stores cannot alias it
     const uint32_t m = w & ~15u;
     for (uint32_t k = 0; k < m; k += 16) {
         __m128i rLo, rHi, gLo, gHi, bLo, bHi;
