@@ -367,6 +367,17 @@ TEST_F(AdapterHost, HostLinkedAgainstTheAdapterAttachesBeforeMain) {
     EXPECT_EQ(pluginLog(), "load\ngetinfo\nunload\n") << "one load, one unload at exit";
 }
 
+TEST_F(AdapterHost, NoObjectWhenItCannotBeCreated) {
+    copyFile(FOREIGN_HOST_NONEW_PATH, dir_ + "/host");
+    copyFile(VELMORA_PATH, dir_ + "/velmora.so");
+    host_ = dir_ + "/host";
+    place(fake("recorder"), "rec.rpi");
+    ini("[Velmora]\nfilter=rec.rpi\n");
+    expectRun({"isfilter", "frame", "2", "2", "4", "4", "close", "open", "isfilter"},
+              lines({"isfilter=0", "frame=0 doubled=0 untouched=1", "close adapterLoaded=0", "open=1", "isfilter=0"}));
+    EXPECT_EQ(pluginLog(), "") << "no plugin is loaded without the object";
+}
+
 std::string command(const std::string& cmd) {
     std::string out;
     if (FILE* p = popen(cmd.c_str(), "r")) {

@@ -1,27 +1,68 @@
-// A minimal foreign filter host for the adapter tests. It loads velmora.so from its own
-// directory (or --adapter PATH), or, built with FOREIGN_HOST_LINKED, is linked against
-// it. It runs the commands given as arguments and prints one line per command:
+// A minimal foreign filter host for the adapter tests. It loads velmora.so (velmora.dll
+// on Windows) from its own directory (or --adapter PATH), or, built with
+// FOREIGN_HOST_LINKED, is linked against it. It runs the commands given as arguments and prints one line per command:
 //   isfilter                 isfilter=<result>
 //   frame W H DW DH          frame=<result> doubled=<0|1> untouched=<0|1>
 //   record PLUGIN            what the fake plugin PLUGIN saw in its last request
 //   info PLUGIN              the plugin's own record: flags and whether module is its handle
 //   loaded PLUGIN            loaded=<0|1>: whether PLUGIN is still in the process
 //   close / open             dlclose / dlopen the adapter again
+// Built with FOREIGN_HOST_NOTHROW_NEW_FAILS, nothrow operator new always fails.
 // PLUGIN paths are relative to this program's directory, as the adapter's are.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #include <unistd.h>
+#endif
 
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "fake_plugin.h"
 #include "velmora.h"
 
+#ifdef FOREIGN_HOST_NOTHROW_NEW_FAILS
+// In this build every nothrow allocation fails, the adapter's included (this
+// definition takes precedence over the C++ runtime's for the whole process).
+__attribute__((visibility("default"))) void* operator new(std::size_t, const std::nothrow_t&) noexcept {
+    return nullptr;
+}
+#endif
+
 namespace {
+
+#if defined(_WIN32)
+// The dynamic-loader calls the host needs, on Win32. A module "opened" with RTLD_NOLOAD
+// is only looked up: GetModuleHandleA takes no reference, so closing it does nothing.
+constexpr int RTLD_NOW = 0, RTLD_LOCAL = 0, RTLD_NOLOAD = 1;
+void* dlopen(const char* path, int mode) {
+    return (mode & RTLD_NOLOAD) ? reinterpret_cast<void*>(GetModuleHandleA(path))
+                                : reinterpret_cast<void*>(LoadLibraryA(path));
+}
+void* dlsym(void* h, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(h), name));
+}
+int dlclose(void*) { return 0; }
+[[maybe_unused]] int closeAdapter(void* h) { return FreeLibrary(static_cast<HMODULE>(h)) ? 0 : 1; }
+[[maybe_unused]] const char* dlerror() { return "LoadLibraryA failed"; }
+const char* const kAdapterFile = "velmora.dll";
+
+std::string exeDir() {
+    char buf[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, buf, sizeof buf);
+    if (n == 0 || n >= sizeof buf) return ".\\";
+    std::string s(buf, n);
+    return s.substr(0, s.find_last_of("\\/") + 1);
+}
+#else
+[[maybe_unused]] int closeAdapter(void* h) { return dlclose(h); }
+const char* const kAdapterFile = "velmora.so";
 
 std::string exeDir() {
     char buf[8192];
@@ -31,6 +72,7 @@ std::string exeDir() {
     std::string s(buf);
     return s.substr(0, s.rfind('/') + 1);
 }
+#endif
 
 struct Adapter {
     void* handle = nullptr;
@@ -138,10 +180,14 @@ void printInfo(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    setvbuf(stdout, nullptr, _IONBF, 0);  // no line buffering in the Windows C library
+#else
     alarm(300);  // a hang fails the test instead of blocking the run
     setvbuf(stdout, nullptr, _IOLBF, 0);
+#endif
     const std::string dir = exeDir();
-    std::string adapterPath = dir + "velmora.so";
+    std::string adapterPath = dir + kAdapterFile;
     int i = 1;
     if (argc > 2 && std::strcmp(argv[1], "--adapter") == 0) {
         adapterPath = argv[2];
@@ -169,7 +215,7 @@ int main(int argc, char** argv) {
             ++i;
 #ifndef FOREIGN_HOST_LINKED
         } else if (cmd == "close") {
-            dlclose(a.handle);
+            closeAdapter(a.handle);
             a = Adapter();
             std::printf("close adapterLoaded=%d\n", isLoaded(adapterPath) ? 1 : 0);
         } else if (cmd == "open") {
