@@ -31,6 +31,8 @@ function(pellix_add_plugin target)
   if(P_DIST_SUBDIR)
     set(outdir "${outdir}/${P_DIST_SUBDIR}")
   endif()
+  # Read by the Windows build's check that SSE2 code stays in these files.
+  set_property(TARGET ${target} PROPERTY PELLIX_SSE2_SOURCES "${P_SSE2_SOURCES}")
   set_target_properties(${target} PROPERTIES
     OUTPUT_NAME "${P_FILE}" PREFIX "" SUFFIX ".rpi"
     LIBRARY_OUTPUT_DIRECTORY "${outdir}"
