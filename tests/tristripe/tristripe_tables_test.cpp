@@ -3,6 +3,7 @@
 // this test.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -81,15 +82,27 @@ TEST(TriStripeTables, EveryEntryFollowsItsFormula) {
         EXPECT_EQ(greenDimField[j], model::stripeGreenField(j, 16)) << j;
         EXPECT_EQ(blueDimField[j], model::stripeBlueField(j, 16)) << j;
     }
-    // Reachable part: sums <= 317 give intensities <= 222 and <= 82, and there every
-    // field stays inside its bits, so ORing three lookups is their sum.
+    // Reachable part: sums <= 317 give intensities <= 222 (bright) and <= 82 (dim),
+    // and there every field value stays inside its bits.
     EXPECT_EQ(brightIntensity[317], 222);
     EXPECT_EQ(dimIntensity[317], 82);
+    uint32_t maxBright[3] = {}, maxDim[3] = {};
     for (uint32_t j = 0; j <= 222; ++j) {
-        EXPECT_LE(blueBrightField[j], 31) << j;
-        EXPECT_EQ(greenBrightField[j] & ~0x07E0, 0) << j;
-        EXPECT_NE(redBrightField[j], 0) << j;
+        maxBright[0] = std::max<uint32_t>(maxBright[0], redBrightField[j] >> 11);
+        maxBright[1] = std::max<uint32_t>(maxBright[1], greenBrightField[j] >> 5);
+        maxBright[2] = std::max<uint32_t>(maxBright[2], blueBrightField[j]);
     }
+    for (uint32_t j = 0; j <= 82; ++j) {
+        maxDim[0] = std::max<uint32_t>(maxDim[0], redDimField[j] >> 11);
+        maxDim[1] = std::max<uint32_t>(maxDim[1], greenDimField[j] >> 5);
+        maxDim[2] = std::max<uint32_t>(maxDim[2], blueDimField[j]);
+    }
+    EXPECT_EQ(maxBright[0], 30u);
+    EXPECT_EQ(maxBright[1], 62u);
+    EXPECT_EQ(maxBright[2], 30u);
+    EXPECT_EQ(maxDim[0], 11u);
+    EXPECT_EQ(maxDim[1], 24u);
+    EXPECT_EQ(maxDim[2], 11u);
 }
 
 TEST(TriStripeTables, RebuildGivesTheSameTablesAndClearsTheRowArrays) {

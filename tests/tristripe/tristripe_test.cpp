@@ -1,5 +1,5 @@
 // The three RGB-stripe builds through their .rpi files: against the model on random
-// frames, the published pixel examples, the copy build's row walk, and the table
+// frames, worked pixel examples, the copy build's row walk, and the table
 // lifecycle (zero before RenderPluginGetInfo, unchanged output after a rebuild).
 #include <gtest/gtest.h>
 
@@ -91,7 +91,7 @@ TEST_P(TriStripe, PathsAgreeWithModelOverEveryPixelValue) {
     }
 }
 
-// Published examples: source pixels and the expected output rows, through the real
+// Worked examples: source pixels and the expected output rows, through the real
 // plugin on both paths and through the model.
 struct Example {
     const char* what;
@@ -151,7 +151,7 @@ std::vector<Example> examples() {
     };
 }
 
-TEST(TriStripeExamples, PublishedOutputsOnBothPathsAndInTheModel) {
+TEST(TriStripeExamples, WorkedExamplesOnBothPathsAndInTheModel) {
     std::unique_ptr<PluginLib> libs[3];
     for (StripeBuild b : kBuilds) {
         libs[static_cast<int>(b)] = loadBuild(b);
