@@ -37,8 +37,8 @@ void eaglePiece_c(const LinePiece& p) {
         carryB = b[3];
     }
     finishPiece(p, 4 * steps);
-    copyEntries(p.upDst, p.upLine, 1, p.n);
-    copyEntries(p.loDst, p.loLine, 1, p.n);
+    std::memcpy(p.upDst, p.upLine + 1, 4 * size_t{p.n});
+    std::memcpy(p.loDst, p.loLine + 1, 4 * size_t{p.n});
 }
 
 namespace {
@@ -65,8 +65,8 @@ PieceKernel choosePieceKernel() {
     return eaglePiece_c;
 }
 
-// Builds the lines of source rows `upper` and `lower` (rowBytes / 2 pixels each) and
-// copies the upper line into the row at upperDst and the lower line into the row at
+// The two output rows between source rows `upper` and `lower` (rowBytes / 2 pixels
+// each): the upper line into the row at upperDst, the lower line into the row at
 // lowerDst, piece by piece; each piece writes exactly its 2n output columns.
 void eaglePass(const uint8_t* upper, const uint8_t* lower, uint32_t rowBytes, uint8_t* upperDst, uint8_t* lowerDst,
                PieceKernel buildPiece) {

@@ -70,13 +70,10 @@ static inline void finishPiece(const LinePiece& p, uint32_t done) {
     }
 }
 
-// Entries first .. 2n of a line to output columns first - 1 .. 2n - 1 of the piece.
-static inline void copyEntries(uint8_t* dst, const uint16_t* line, uint32_t first, uint32_t n) {
-    std::memcpy(dst + 2 * size_t{first - 1}, line + first, 2 * size_t{2 * n + 1 - first});
-}
-
-// Builds entries 0 .. 2n + 1 of both lines and copies entries 1 .. 2n of the upper
-// line to upDst and of the lower line to loDst.
+// Fills output columns 0 .. 2n - 1 of the piece in both destination rows with entries
+// 1 .. 2n of the two lines: eaglePiece_c builds the lines whole and copies them;
+// eaglePiece_sse2 stores its steps' entries straight to the destination and builds only
+// the last windows in the lines.
 using PieceKernel = void (*)(const LinePiece& p);
 
 void eaglePiece_c(const LinePiece& p);

@@ -1,29 +1,28 @@
 // SSE2 line builder of the Eagle plugin: eight source pixels per step, eight windows.
 //
 //   b = A[x]   .. A[x+7]        d = B[x]   .. B[x+7]
-//   a = A[x-1] .. A[x+6]        c = B[x-1] .. B[x+6]     (unaligned loads one pixel back;
-//                                in the first step, b and d shifted up one lane with
-//                                the pixels left of the piece in lane 0)
+//   a = A[x-1] .. A[x+6]        c = B[x-1] .. B[x+6]     (unaligned loads one pixel back)
 //
-// Lane i is the window on columns x-1+i, x+i, so a step fills entries 2x .. 2x+15 of
-// both lines; the window on its last pixel is lane 0 of the next step.
+// Lane i is the window on columns x-1+i, x+i; a step yields entries 2x .. 2x+15 of both
+// lines, and the window on its last pixel is lane 0 of the next step.
 //
 //   bottom-right of a = b if b == c == d, else a   =  a ^ (bc & cd & (a ^ d))
 //   top-left     of d = a if a == b == c, else d   =  d ^ (bc & ab & (a ^ d))
 //   bottom-left  of b = c if a == c == d, else b   =  b ^ (ac & cd & (b ^ c))
 //   top-right    of c = a if a == b == d, else c   =  c ^ (ab & bd & (b ^ c))
 //
-// with xy the lane mask x == y. Where a mask holds, the three pixels it names are equal,
-// so a ^ d equals a ^ c in the first line and b ^ c equals b ^ a in the last: each
-// select flips its pixel into the common value. The results are interleaved
-// (unpacklo/hi_epi16) into sixteen entries per line and stored 32-byte aligned.
+// with xy the lane mask x == y (cmpeq_epi16). Where a mask holds, the three pixels it
+// names are equal, so a ^ d is a ^ c in the first line and b ^ c is b ^ a in the last:
+// the masked xor turns the pixel into the common value. unpacklo/hi_epi16 interleave
+// the results into the entry order of the lines.
 //
-// The copy to the destination trails the build by kCopyLag steps, so that the stores
-// to the destination overlap the arithmetic instead of following it; by then the line
-// entries it reads (entries 16j+1 .. 16j+16 to output columns 16j .. 16j+15) are final
-// and have long left the store buffer. Whatever the loop has not copied goes after the
-// last windows. Only whole steps of the piece are loaded, so nothing past the row's
-// last pixel is read.
+// Entry k belongs to output column k - 1, so the steps store their sixteen entries
+// per line straight into the destination rows at column 2x - 1. The first step has no
+// column -1: it stores entries 1 .. 16 at column 0, entry 16 (not known yet) as 0 for
+// the next step or the last windows to rewrite. The windows after the last whole step
+// are built in the line buffers by finishPiece and copied from there. Only whole steps
+// of the piece are loaded, so nothing past the row's last pixel is read; every store
+// lies within the piece's 2n output columns.
 #include <emmintrin.h>
 
 #include "eagle_kernels.h"
@@ -32,69 +31,57 @@ namespace pellix {
 namespace eagle {
 namespace {
 
-constexpr uint32_t kCopyLag = 8;
+struct Halves {
+    __m128i bottomRightA, bottomLeftB, topRightC, topLeftD;
+};
 
-inline void windows8(__m128i a, __m128i b, __m128i c, __m128i d, __m128i* up, __m128i* lo) {
+inline Halves windows8(__m128i a, __m128i b, __m128i c, __m128i d) {
     const __m128i ab = _mm_cmpeq_epi16(a, b), cd = _mm_cmpeq_epi16(c, d), bc = _mm_cmpeq_epi16(b, c);
     const __m128i ac = _mm_cmpeq_epi16(a, c), bd = _mm_cmpeq_epi16(b, d);
     const __m128i aXorD = _mm_xor_si128(a, d), bXorC = _mm_xor_si128(b, c);
     const __m128i t = _mm_and_si128(bc, aXorD);
-    const __m128i bottomRightA = _mm_xor_si128(a, _mm_and_si128(t, cd));
-    const __m128i topLeftD = _mm_xor_si128(d, _mm_and_si128(t, ab));
-    const __m128i bottomLeftB = _mm_xor_si128(b, _mm_and_si128(_mm_and_si128(ac, cd), bXorC));
-    const __m128i topRightC = _mm_xor_si128(c, _mm_and_si128(_mm_and_si128(ab, bd), bXorC));
-    _mm_store_si128(up, _mm_unpacklo_epi16(bottomRightA, bottomLeftB));
-    _mm_store_si128(up + 1, _mm_unpackhi_epi16(bottomRightA, bottomLeftB));
-    _mm_store_si128(lo, _mm_unpacklo_epi16(topRightC, topLeftD));
-    _mm_store_si128(lo + 1, _mm_unpackhi_epi16(topRightC, topLeftD));
+    return {_mm_xor_si128(a, _mm_and_si128(t, cd)), _mm_xor_si128(b, _mm_and_si128(_mm_and_si128(ac, cd), bXorC)),
+            _mm_xor_si128(c, _mm_and_si128(_mm_and_si128(ab, bd), bXorC)), _mm_xor_si128(d, _mm_and_si128(t, ab))};
 }
 
-inline __m128i load8(const uint8_t* row, size_t x) {
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 2 * x));
-}
-
-// Line entries 16j+1 .. 16j+16 to output columns 16j .. 16j+15.
-inline void copyChunk(uint8_t* dst, const uint16_t* line, size_t j) {
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * j + 1));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line + 16 * j + 9));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32 * j), lo);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32 * j + 16), hi);
-}
+inline __m128i load8(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void store8(uint8_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 }  // namespace
 
 void eaglePiece_sse2(const LinePiece& p) {
-    // Locals, so that the stores through the line pointers cannot be taken to modify them.
-    const uint8_t* const rowA = p.rowA;
-    const uint8_t* const rowB = p.rowB;
-    uint16_t* const upLine = p.upLine;
-    uint16_t* const loLine = p.loLine;
-    uint8_t* const upDst = p.upDst;
-    uint8_t* const loDst = p.loDst;
-    __m128i* const up = reinterpret_cast<__m128i*>(upLine);
-    __m128i* const lo = reinterpret_cast<__m128i*>(loLine);
     const uint32_t steps = p.n / 8;
     if (steps > 0) {
-        const __m128i b = load8(rowA, 0), d = load8(rowB, 0);
-        const __m128i a = _mm_or_si128(_mm_slli_si128(b, 2), _mm_cvtsi32_si128(p.leftA));
-        const __m128i c = _mm_or_si128(_mm_slli_si128(d, 2), _mm_cvtsi32_si128(p.leftB));
-        windows8(a, b, c, d, up, lo);
+        const __m128i b = load8(p.rowA), d = load8(p.rowB);
+        const Halves h = windows8(_mm_or_si128(_mm_slli_si128(b, 2), _mm_cvtsi32_si128(p.leftA)), b,
+                                  _mm_or_si128(_mm_slli_si128(d, 2), _mm_cvtsi32_si128(p.leftB)), d);
+        const __m128i up0 = _mm_unpacklo_epi16(h.bottomRightA, h.bottomLeftB);
+        const __m128i up1 = _mm_unpackhi_epi16(h.bottomRightA, h.bottomLeftB);
+        const __m128i lo0 = _mm_unpacklo_epi16(h.topRightC, h.topLeftD);
+        const __m128i lo1 = _mm_unpackhi_epi16(h.topRightC, h.topLeftD);
+        store8(p.upDst, _mm_or_si128(_mm_srli_si128(up0, 2), _mm_slli_si128(up1, 14)));
+        store8(p.upDst + 16, _mm_srli_si128(up1, 2));
+        store8(p.loDst, _mm_or_si128(_mm_srli_si128(lo0, 2), _mm_slli_si128(lo1, 14)));
+        store8(p.loDst + 16, _mm_srli_si128(lo1, 2));
     }
-    const uint32_t copyFrom = steps < kCopyLag ? steps : kCopyLag;
-    for (uint32_t g = 1; g < copyFrom; ++g) {
-        const size_t x = 8 * size_t{g};
-        windows8(load8(rowA, x - 1), load8(rowA, x), load8(rowB, x - 1), load8(rowB, x), up + 2 * g, lo + 2 * g);
-    }
-    for (uint32_t g = copyFrom; g < steps; ++g) {
-        const size_t x = 8 * size_t{g};
-        windows8(load8(rowA, x - 1), load8(rowA, x), load8(rowB, x - 1), load8(rowB, x), up + 2 * g, lo + 2 * g);
-        copyChunk(upDst, upLine, g - kCopyLag);
-        copyChunk(loDst, loLine, g - kCopyLag);
+    // Step g (x = 8g) reads from A[x-1] and writes from column 2x - 1.
+    const uint8_t* a = p.rowA + 14;
+    const uint8_t* c = p.rowB + 14;
+    uint8_t* up = p.upDst + 30;
+    uint8_t* lo = p.loDst + 30;
+    for (uint32_t g = 1; g < steps; ++g, a += 16, c += 16, up += 32, lo += 32) {
+        const Halves h = windows8(load8(a), load8(a + 2), load8(c), load8(c + 2));
+        store8(up, _mm_unpacklo_epi16(h.bottomRightA, h.bottomLeftB));
+        store8(up + 16, _mm_unpackhi_epi16(h.bottomRightA, h.bottomLeftB));
+        store8(lo, _mm_unpacklo_epi16(h.topRightC, h.topLeftD));
+        store8(lo + 16, _mm_unpackhi_epi16(h.topRightC, h.topLeftD));
     }
     finishPiece(p, 8 * steps);
-    const uint32_t copied = 16 * (steps - copyFrom);
-    copyEntries(upDst, upLine, copied + 1, p.n);
-    copyEntries(loDst, loLine, copied + 1, p.n);
+    // At most fifteen entries per line; a plain loop beats a library call here.
+    for (uint32_t e = steps > 0 ? 16 * steps : 1; e <= 2 * p.n; ++e) {
+        std::memcpy(p.upDst + 2 * size_t{e - 1}, p.upLine + e, 2);
+        std::memcpy(p.loDst + 2 * size_t{e - 1}, p.loLine + e, 2);
+    }
 }
 
 }  // namespace eagle
