@@ -178,6 +178,32 @@ TEST_F(AdapterHost, ForwardsOneReusedRequestWithClearedFlagsAndPresetSizes) {
     EXPECT_EQ(pluginLog(), "load\ngetinfo\nunload\n");
 }
 
+// Every plugin of the system is accepted: the 2x ones by their scale field, Eagle because
+// it has none. Each writes the frame it is handed. Plugins not built yet are skipped.
+TEST_F(AdapterHost, AcceptsEveryPluginOfTheSystem) {
+    const char* const plugins[] = {"duplix.rpi", "quadrix.rpi", "Eagle.rpi", "scanline/tristripe.rpi",
+                                   "plain/tristripe.rpi", "copy/tristripe.rpi"};
+    install();
+    int tried = 0;
+    for (const char* p : plugins) {
+        const std::string built = std::string(DIST_DIR) + "/" + p;
+        if (access(built.c_str(), R_OK) != 0) continue;
+        ++tried;
+        place(built, p);
+        ini(std::string("[Velmora]\nfilter=") + p + "\n");
+        // Whether the result equals plain doubling depends on the plugin and the picture.
+        const Child c = run({"isfilter", "frame", "4", "3", "8", "6", "frame", "4", "3", "7", "6"});
+        EXPECT_EQ(c.exitCode, 0) << p;
+        std::string out = c.out;
+        for (const char* d : {"doubled=0 ", "doubled=1 "})
+            for (size_t at; (at = out.find(d)) != std::string::npos;) out.erase(at, std::strlen(d));
+        EXPECT_EQ(out, lines({"isfilter=1", "frame=1 untouched=0",
+                              "frame=1 untouched=1"}))  // one pixel too narrow: refused
+            << p;
+    }
+    if (tried == 0) GTEST_SKIP() << "no plugin built in " << DIST_DIR;
+}
+
 struct Vetting {
     const char* fake;
     int accepted;
