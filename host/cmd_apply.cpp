@@ -72,6 +72,10 @@ int runApply(const Argv& argv) {
         }
     }
 
+    if (jobs.size() == 1 && jobs[0].second == "-" && stdoutIsTerminal()) {
+        throw UsageError("standard output is a terminal; give OUT.png or redirect it");
+    }
+
     auto filter = openFilter(pluginArg, via);
     if (toDir) makeDirs(outDir);
     if (jobs.size() == 1) {

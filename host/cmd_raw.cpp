@@ -6,6 +6,7 @@
 
 #include "cli.h"
 #include "commands.h"
+#include "fileio.h"
 #include "frame_filter.h"
 #include "progress.h"
 
@@ -81,6 +82,10 @@ int runRaw(const Argv& argv) {
     const FrameSize size = parseSize(sizeArg);
     const std::string inPath = pos.size() > 0 ? pos[0] : "-";
     const std::string outPath = pos.size() > 1 ? pos[1] : "-";
+
+    if (outPath == "-" && stdoutIsTerminal()) {
+        throw UsageError("standard output is a terminal; give OUT or redirect it");
+    }
 
     auto filter = openFilter(pluginArg, via);
 

@@ -135,6 +135,7 @@ std::vector<std::string> findPlugins(const std::string& dir) {
 }
 
 bool stderrIsTerminal() { return isatty(2) == 1; }
+bool stdoutIsTerminal() { return isatty(1) == 1; }
 
 }  // namespace host
 }  // namespace pellix

@@ -30,6 +30,7 @@ void makeDirs(const std::string& path);
 std::vector<std::string> findPlugins(const std::string& dir);
 
 bool stderrIsTerminal();
+bool stdoutIsTerminal();
 
 }  // namespace host
 }  // namespace pellix

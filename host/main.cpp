@@ -53,8 +53,13 @@ int main(int argc, char** argv) {
     }
     const std::string name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
-        const Command* c = argc > 2 ? findCommand(argv[2]) : nullptr;
-        if (c) {
+        if (argc > 2) {
+            const Command* c = findCommand(argv[2]);
+            if (!c) {
+                reportError("", std::string("unknown command '") + argv[2] + "'");
+                printUsage(stderr);
+                return 2;
+            }
             std::fputs(c->help, stdout);
         } else {
             printUsage(stdout);

@@ -37,6 +37,9 @@ TEST(HostHelp, UnknownCommandOrNoneIsAUsageError) {
     RunResult r = runPellix({"frobnicate"});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("unknown command 'frobnicate'"), std::string::npos) << r.err;
+    r = runPellix({"help", "frobnicate"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown command 'frobnicate'"), std::string::npos) << r.err;
     r = runPellix({});
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("usage: pellix"), std::string::npos);

@@ -235,38 +235,70 @@ TEST(HostBench, MissingPluginIsReportedAndTheOthersRun) {
     EXPECT_EQ(count(r.out, "\nduplix.rpi "), 1u) << r.out;
 }
 
-// Progress goes to stderr only when it is a terminal: here a pseudo-terminal.
-TEST(HostProgress, ShownOnATerminal) {
-    TempDir t;
-    writeFile(t / "in.raw", std::string(8 * 8 * 2 * 30, '\x22'));
-    const std::string exe = pellixExe(), in = t / "in.raw", out = t / "out.raw";
+struct PtyRun {
+    int status = -1;
+    std::string shown;  // what reached the terminal
+};
+
+// Runs pellix with stderr (and stdout, unless `outFile` is given) on a pseudo-terminal.
+PtyRun runOnPty(const std::vector<std::string>& args, const std::string& inFile, const std::string& outFile) {
+    const std::string exe = pellixExe();
+    std::vector<std::string> store{exe};
+    store.insert(store.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : store) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    PtyRun run;
     int master = -1;
     const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-    ASSERT_GE(pid, 0);
+    if (pid < 0) return run;
     if (pid == 0) {
-        const int fi = open(in.c_str(), O_RDONLY);
-        const int fo = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fi < 0 || fo < 0) _exit(125);
+        const int fi = open(inFile.c_str(), O_RDONLY);
+        if (fi < 0) _exit(125);
         dup2(fi, 0);
-        dup2(fo, 1);
-        execl(exe.c_str(), exe.c_str(), "raw", "duplix.rpi", "--size", "8x8", static_cast<char*>(nullptr));
+        if (!outFile.empty()) {
+            const int fo = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fo < 0) _exit(125);
+            dup2(fo, 1);
+        }
+        execv(exe.c_str(), argv.data());
         _exit(127);
     }
-    std::string shown;
     char buf[512];
     for (;;) {
         const ssize_t n = read(master, buf, sizeof buf);
         if (n <= 0) break;
-        shown.append(buf, static_cast<size_t>(n));
+        run.shown.append(buf, static_cast<size_t>(n));
     }
     int st = 0;
     waitpid(pid, &st, 0);
     close(master);
-    ASSERT_TRUE(WIFEXITED(st));
-    EXPECT_EQ(WEXITSTATUS(st), 0) << shown;
-    EXPECT_NE(shown.find(" frames, "), std::string::npos) << shown;
-    EXPECT_NE(shown.find("frames/s"), std::string::npos) << shown;
-    EXPECT_EQ(readFile(out).size(), 30u * 16 * 16 * 2);
+    run.status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    return run;
+}
+
+// Progress goes to stderr only when it is a terminal (the pipe case is checked with
+// the raw tests: stderr stays empty there).
+TEST(HostProgress, ShownOnATerminal) {
+    TempDir t;
+    writeFile(t / "in.raw", std::string(8 * 8 * 2 * 30, '\x22'));
+    const PtyRun r = runOnPty({"raw", "duplix.rpi", "--size", "8x8"}, t / "in.raw", t / "out.raw");
+    EXPECT_EQ(r.status, 0) << r.shown;
+    EXPECT_NE(r.shown.find(" frames, "), std::string::npos) << r.shown;
+    EXPECT_NE(r.shown.find("frames/s"), std::string::npos) << r.shown;
+    EXPECT_EQ(readFile(t / "out.raw").size(), 30u * 16 * 16 * 2);
+}
+
+TEST(HostProgress, BinaryOutputIsNotWrittenToATerminal) {
+    TempDir t;
+    writeFile(t / "in.raw", std::string(8 * 8 * 2, '\x22'));
+    writePngFile(t / "in.png", rgbSpec(2, 2, samplePixels(2, 2, 1)));
+    PtyRun r = runOnPty({"raw", "duplix.rpi", "--size", "8x8"}, t / "in.raw", "");
+    EXPECT_EQ(r.status, 2) << r.shown;
+    EXPECT_NE(r.shown.find("standard output is a terminal"), std::string::npos) << r.shown;
+    r = runOnPty({"apply", "duplix.rpi", "-", "-"}, t / "in.png", "");
+    EXPECT_EQ(r.status, 2) << r.shown;
+    EXPECT_NE(r.shown.find("standard output is a terminal"), std::string::npos) << r.shown;
 }
 
 }  // namespace
