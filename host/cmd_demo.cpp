@@ -65,12 +65,13 @@ std::string indexPage(const std::vector<Shown>& shown, uint32_t w, uint32_t h) {
         "figure { margin: 0; }\n"
         "figcaption { margin-top: 4px; }\n"
         "figcaption small { color: #909090; }\n"
+        ".name { white-space: pre; }\n"
         "img { image-rendering: pixelated; image-rendering: crisp-edges; display: block; }\n"
         "</style>\n</head>\n<body>\n<h1>pellix demo</h1>\n<div class=\"grid\">\n";
     const std::string dims = "width=\"" + std::to_string(4 * w) + "\" height=\"" + std::to_string(4 * h) + "\"";
     for (const Shown& s : shown) {
         page += "<figure><img src=\"" + htmlEscape(s.file) + "\" " + dims + " alt=\"" + htmlEscape(s.title) +
-                "\"><figcaption>" + htmlEscape(s.title) + "<br><small>" + htmlEscape(s.note) +
+                "\"><figcaption><span class=\"name\">" + htmlEscape(s.title) + "</span><br><small>" + htmlEscape(s.note) +
                 "</small></figcaption></figure>\n";
     }
     page += "</div>\n</body>\n</html>\n";
