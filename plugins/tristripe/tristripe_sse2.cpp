@@ -28,16 +28,19 @@ inline void channelSums(const uint8_t* level, const uint8_t* bleed, uint32_t k, 
     hi = _mm_add_epi16(_mm_unpackhi_epi8(l, zero), _mm_unpackhi_epi8(b, zero));
 }
 
-// Eight columns starting at k: bright/dim interleaved into the bd rows, dim/dim into dd.
-inline void storeEight(const StripeTargets& t, uint32_t k, __m128i bright, __m128i dim) {
+// Eight columns starting at k: bright/dim interleaved into the N bd rows, dim/dim into
+// the dd row when there is one. N and the dd row are template parameters so that the
+// stores of each row pattern are straight-line code.
+template <uint32_t N, bool kDimRow>
+inline void storeEight(uint8_t* const* bd, uint8_t* dd, uint32_t k, __m128i bright, __m128i dim) {
     const __m128i bdLo = _mm_unpacklo_epi16(bright, dim), bdHi = _mm_unpackhi_epi16(bright, dim);
-    for (uint32_t r = 0; r < t.bdCount; ++r) {
-        store16(t.bd[r] + 4 * size_t{k}, bdLo);
-        store16(t.bd[r] + 4 * size_t{k} + 16, bdHi);
+    for (uint32_t r = 0; r < N; ++r) {
+        store16(bd[r] + 4 * size_t{k}, bdLo);
+        store16(bd[r] + 4 * size_t{k} + 16, bdHi);
     }
-    if (t.dd) {
-        store16(t.dd + 4 * size_t{k}, _mm_unpacklo_epi16(dim, dim));
-        store16(t.dd + 4 * size_t{k} + 16, _mm_unpackhi_epi16(dim, dim));
+    if (kDimRow) {
+        store16(dd + 4 * size_t{k}, _mm_unpacklo_epi16(dim, dim));
+        store16(dd + 4 * size_t{k} + 16, _mm_unpackhi_epi16(dim, dim));
     }
 }
 
@@ -73,18 +76,32 @@ void decomposeRow_sse2(const uint8_t* row, uint32_t w) {
 //
 // The body stops at M = w & ~15: its widest read is rowXBleed[M+1] <= [w+1], the
 // right border; columns M..w-1 take the plain path's per-column table lookups.
-void emitStripes_sse2(const StripeTargets& targets, uint32_t w) {
-    const StripeTargets t = targets;  // a local copy: the stores cannot alias it
+template <uint32_t N, bool kDimRow>
+void emitStripesN(const StripeTargets& t, uint32_t w) {
+    uint8_t* bd[4];  // local copies: the stores cannot alias them
+    for (uint32_t r = 0; r < 4; ++r) bd[r] = t.bd[r];
+    uint8_t* const dd = t.dd;
     const uint32_t m = w & ~15u;
     for (uint32_t k = 0; k < m; k += 16) {
         __m128i rLo, rHi, gLo, gHi, bLo, bHi;
         channelSums(rowRed, rowRedBleed, k, rLo, rHi);
         channelSums(rowGreen, rowGreenBleed, k, gLo, gHi);
         channelSums(rowBlue, rowBlueBleed, k, bLo, bHi);
-        storeEight(t, k, brightPixel_v(rLo, gLo, bLo), dimPixel_v(rLo, gLo, bLo));
-        storeEight(t, k + 8, brightPixel_v(rHi, gHi, bHi), dimPixel_v(rHi, gHi, bHi));
+        storeEight<N, kDimRow>(bd, dd, k, brightPixel_v(rLo, gLo, bLo), dimPixel_v(rLo, gLo, bLo));
+        storeEight<N, kDimRow>(bd, dd, k + 8, brightPixel_v(rHi, gHi, bHi), dimPixel_v(rHi, gHi, bHi));
     }
     for (uint32_t k = m; k < w; ++k) storeStripePair(t, k, stripePixels(k));
+}
+
+void emitStripes_sse2(const StripeTargets& t, uint32_t w) {
+    using Kernel = void (*)(const StripeTargets&, uint32_t);
+    static constexpr Kernel kKernels[2][5] = {
+        {emitStripesN<0, false>, emitStripesN<1, false>, emitStripesN<2, false>, emitStripesN<3, false>,
+         emitStripesN<4, false>},
+        {emitStripesN<0, true>, emitStripesN<1, true>, emitStripesN<2, true>, emitStripesN<3, true>,
+         emitStripesN<4, true>},
+    };
+    kKernels[t.dd != nullptr][t.bdCount < 4 ? t.bdCount : 4](t, w);
 }
 
 }  // namespace tristripe
