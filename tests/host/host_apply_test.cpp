@@ -125,6 +125,27 @@ TEST(HostApply, ReadsPaletteGreyDeepAlphaAndInterlacedPngs) {
                          const uint8_t v = i % 5 == 0 ? 0 : grey(i);
                          return std::vector<uint8_t>{v, v, v};
                      })});
+    {
+        // tRNS colour keys: pixels of the key colour are transparent, so black.
+        PngSpec s = spec(PNG_COLOR_TYPE_RGB, 8, [&](uint32_t i) {
+            const std::vector<uint8_t> c = i % 3 == 0 ? std::vector<uint8_t>{10, 20, 30} : level(i);
+            return std::vector<uint32_t>{c[0], c[1], c[2]};
+        });
+        s.colourKey = true;
+        s.keyRgb[0] = 10;
+        s.keyRgb[1] = 20;
+        s.keyRgb[2] = 30;
+        cases.push_back({"rgb with tRNS key", s, rgbOf([&](uint32_t i) {
+                             return i % 3 == 0 ? std::vector<uint8_t>{0, 0, 0} : level(i);
+                         })});
+        PngSpec g = spec(PNG_COLOR_TYPE_GRAY, 4, [&](uint32_t i) { return std::vector<uint32_t>{i % 16}; });
+        g.colourKey = true;
+        g.keyRgb[0] = 5;
+        cases.push_back({"grey 4-bit with tRNS key", g, rgbOf([&](uint32_t i) {
+                             const uint8_t v = i % 16 == 5 ? 0 : static_cast<uint8_t>(i % 16 * 17);
+                             return std::vector<uint8_t>{v, v, v};
+                         })});
+    }
     PngSpec inter = rgbSpec(w, h, px);
     inter.interlaced = true;
     cases.push_back({"interlaced rgb", inter, rgbOf(level)});

@@ -61,6 +61,14 @@ bool writeCore(png_structp png, png_infop info, WriteJob* job) {
         png_set_PLTE(png, info, pal.data(), static_cast<int>(pal.size()));
     }
     if (!s.trns.empty()) png_set_tRNS(png, info, s.trns.data(), static_cast<int>(s.trns.size()), nullptr);
+    if (s.colourKey) {
+        png_color_16 key{};
+        key.red = s.keyRgb[0];
+        key.green = s.keyRgb[1];
+        key.blue = s.keyRgb[2];
+        key.gray = s.keyRgb[0];
+        png_set_tRNS(png, info, nullptr, 0, &key);
+    }
     png_write_info(png, info);
     png_write_image(png, job->rowPtrs.data());
     png_write_end(png, nullptr);

@@ -20,6 +20,8 @@ struct PngSpec {
     std::vector<uint32_t> samples;
     std::vector<uint8_t> paletteRgb;  // 3 bytes per entry
     std::vector<uint8_t> trns;        // alpha per palette entry
+    bool colourKey = false;           // tRNS for grey/RGB: this one colour is transparent
+    uint16_t keyRgb[3] = {0, 0, 0};   // grey uses keyRgb[0]
 };
 
 void writePngFile(const std::string& path, const PngSpec& spec);
