@@ -29,4 +29,9 @@ set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 set(CMAKE_MODULE_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
+# No mingw libpng for the host program and no Google Benchmark for the benchmarks: the
+# Windows build is the seven deliverables and their tests.
+set(PELLIX_BUILD_HOST OFF CACHE BOOL "Build the pellix command-line host (needs libpng)")
+set(PELLIX_BUILD_BENCH OFF CACHE BOOL "Build the benchmarks (needs Google Benchmark)")
+
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")

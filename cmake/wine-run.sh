@@ -1,8 +1,9 @@
 #!/bin/sh
 # Runs one Windows program under Wine in a private 32-bit prefix, created on first use
 # in a temporary folder and shared by the programs of one test run.
+#   wine-run.sh PROGRAM.exe ARGS...   run it; its exit status is passed through
+#   wine-run.sh --init                only create the prefix
 #   PELLIX_WINEPREFIX  the prefix to use (default: <tmp>/pellix-wine-<uid>)
-# The program's exit status is passed through.
 set -e
 prefix=${PELLIX_WINEPREFIX:-${TMPDIR:-/tmp}/pellix-wine-$(id -u)}
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -24,4 +25,5 @@ if [ ! -f "$prefix/.pellix-ready" ]; then
         done
     fi
 fi
+[ "${1:-}" = "--init" ] && exit 0
 exec wine "$@"
