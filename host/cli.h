@@ -52,6 +52,9 @@ FrameSize parseSize(const std::string& text);
 
 std::string sizeText(uint32_t w, uint32_t h);
 
+// With --via-adapter the adapter picks the plugin; a .rpi argument is a mistake.
+void rejectPluginWithAdapter(const std::vector<std::string>& positional);
+
 }  // namespace host
 }  // namespace pellix
 

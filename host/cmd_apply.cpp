@@ -49,7 +49,9 @@ int runApply(const Argv& argv) {
     const bool via = args.has("--via-adapter");
     std::vector<std::string> pos = args.positional;
     std::string pluginArg;
-    if (!via) {
+    if (via) {
+        rejectPluginWithAdapter(pos);
+    } else {
         if (pos.empty()) throw UsageError("no plugin given");
         pluginArg = pos.front();
         pos.erase(pos.begin());

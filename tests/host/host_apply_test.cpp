@@ -1,6 +1,7 @@
 // pellix apply: PNG formats in, the 2x RGB PNG out, refusals and file errors.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include "dynlib.h"
 #include "host_support.h"
@@ -244,6 +245,29 @@ TEST(HostApply, UnreadableInputsFailWithTheReason) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.in << "\n" << r.err;
         EXPECT_FALSE(fileExists(t / "out.png")) << c.in;
     }
+}
+
+// A PNG chunk: length, type, data, CRC over type and data.
+std::string chunk(const char* type, const std::string& data) {
+    auto be32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    const std::string body = std::string(type, 4) + data;
+    const uint32_t crc = static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size())));
+    return be32(static_cast<uint32_t>(data.size())) + body + be32(crc);
+}
+
+// The size is checked from the header, before any pixel memory is taken.
+TEST(HostApply, HugeDeclaredSizeIsRefusedBeforeDecoding) {
+    TempDir t;
+    const std::string ihdr{0, 0, 0x4E, 0x20, 0, 0, 0x4E, 0x20, 8, 2, 0, 0, 0};  // 20000x20000 RGB
+    writeFile(t / "huge.png", std::string("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", ihdr) +
+                                  chunk("IDAT", std::string("\x78\x9c", 2)) + chunk("IEND", ""));
+    const RunResult r = runPellix({"apply", "duplix.rpi", t / "huge.png", t / "out.png"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("image 20000x20000 is too large"), std::string::npos) << r.err;
 }
 
 TEST(HostApply, RefusedFrameIsAnErrorWithTheReasonAndNoOutput) {

@@ -62,6 +62,8 @@ TEST(HostCli, UsageErrorsExitWithTwo) {
         {{"raw", "duplix.rpi", "--size"}, "--size needs a value"},
         {{"raw", "duplix.rpi", "--size", "8x8", "a", "b", "c"}, "too many arguments"},
         {{"raw", "duplix.rpi", "--size", "8x8", "--size", "4x4"}, "given more than once"},
+        {{"raw", "--via-adapter", "duplix.rpi", "--size", "8x8"}, "--via-adapter takes no PLUGIN"},
+        {{"apply", "--via-adapter", "duplix.rpi", "a.png", "b.png"}, "--via-adapter takes no PLUGIN"},
         {{"demo", "a", "b"}, "at most one OUTDIR"},
         {{"bench", "--time-ms", "soon"}, "--time-ms 'soon'"},
     };
