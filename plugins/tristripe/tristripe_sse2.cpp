@@ -76,6 +76,8 @@ void decomposeRow_sse2(const uint8_t* row, uint32_t w) {
 //
 // The body stops at M = w & ~15: its widest read is rowXBleed[M+1] <= [w+1], the
 // right border; columns M..w-1 take the plain path's per-column table lookups.
+namespace {
+
 template <uint32_t N, bool kDimRow>
 void emitStripesN(const StripeTargets& t, uint32_t w) {
     uint8_t* bd[4];  // local copies: the stores cannot alias them
@@ -92,6 +94,8 @@ void emitStripesN(const StripeTargets& t, uint32_t w) {
     }
     for (uint32_t k = m; k < w; ++k) storeStripePair(t, k, stripePixels(k));
 }
+
+}  // namespace
 
 void emitStripes_sse2(const StripeTargets& t, uint32_t w) {
     using Kernel = void (*)(const StripeTargets&, uint32_t);
