@@ -6,15 +6,16 @@
 // Lane i is the window on columns x-1+i, x+i; a step yields entries 2x .. 2x+15 of both
 // lines, and the window on its last pixel is lane 0 of the next step.
 //
-//   bottom-right of a = b if b == c == d, else a   =  a ^ (bc & cd & (a ^ d))
-//   top-left     of d = a if a == b == c, else d   =  d ^ (bc & ab & (a ^ d))
-//   bottom-left  of b = c if a == c == d, else b   =  b ^ (ac & cd & (b ^ c))
-//   top-right    of c = a if a == b == d, else c   =  c ^ (ab & bd & (b ^ c))
+//   bottom-right of a = b if b == c == d, else a   =  a ^ (cd & bc & (a ^ d))
+//   top-left     of d = a if a == b == c, else d   =  d ^ (ab & bc & (a ^ d))
+//   bottom-left  of b = c if a == c == d, else b   =  b ^ (cd & ad & (b ^ c))
+//   top-right    of c = a if a == b == d, else c   =  c ^ (ab & ad & (b ^ c))
 //
-// with xy the lane mask x == y (cmpeq_epi16). Where a mask holds, the three pixels it
-// names are equal, so a ^ d is a ^ c in the first line and b ^ c is b ^ a in the last:
-// the masked xor turns the pixel into the common value. unpacklo/hi_epi16 interleave
-// the results into the entry order of the lines.
+// with xy the lane mask x == y (cmpeq_epi16); a == c == d is tested as a == d, c == d
+// and a == b == d as a == b, a == d, so four compares serve all four pixels. Where a
+// mask holds, the masked xor swaps the pixel for the common value:
+// a ^ (a ^ d) = d = b,  d ^ (a ^ d) = a,  b ^ (b ^ c) = c,  c ^ (b ^ c) = b = a.
+// unpacklo/hi_epi16 interleave the results into the entry order of the lines.
 //
 // Entry k belongs to output column k - 1, so the steps store their sixteen entries
 // per line straight into the destination rows at column 2x - 1. The first step has no
@@ -36,12 +37,11 @@ struct Halves {
 };
 
 inline Halves windows8(__m128i a, __m128i b, __m128i c, __m128i d) {
-    const __m128i ab = _mm_cmpeq_epi16(a, b), cd = _mm_cmpeq_epi16(c, d), bc = _mm_cmpeq_epi16(b, c);
-    const __m128i ac = _mm_cmpeq_epi16(a, c), bd = _mm_cmpeq_epi16(b, d);
-    const __m128i aXorD = _mm_xor_si128(a, d), bXorC = _mm_xor_si128(b, c);
-    const __m128i t = _mm_and_si128(bc, aXorD);
-    return {_mm_xor_si128(a, _mm_and_si128(t, cd)), _mm_xor_si128(b, _mm_and_si128(_mm_and_si128(ac, cd), bXorC)),
-            _mm_xor_si128(c, _mm_and_si128(_mm_and_si128(ab, bd), bXorC)), _mm_xor_si128(d, _mm_and_si128(t, ab))};
+    const __m128i ab = _mm_cmpeq_epi16(a, b), cd = _mm_cmpeq_epi16(c, d);
+    const __m128i t = _mm_and_si128(_mm_cmpeq_epi16(b, c), _mm_xor_si128(a, d));
+    const __m128i u = _mm_and_si128(_mm_cmpeq_epi16(a, d), _mm_xor_si128(b, c));
+    return {_mm_xor_si128(a, _mm_and_si128(t, cd)), _mm_xor_si128(b, _mm_and_si128(u, cd)),
+            _mm_xor_si128(c, _mm_and_si128(u, ab)), _mm_xor_si128(d, _mm_and_si128(t, ab))};
 }
 
 inline __m128i load8(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
