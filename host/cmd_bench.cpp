@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "cli.h"
 #include "commands.h"
@@ -21,7 +22,8 @@ const char* const kBenchHelp =
     "Times each plugin (default: every plugin beside the pellix executable) on the test\n"
     "card tiled to each size (default 320x240 and 640x480): after a warm-up, the median\n"
     "time of one frame, source and output megapixels per second, and the ratio of that\n"
-    "time to a memcpy of the same output bytes (2W x 2H x 2), measured in the same run.\n"
+    "time to a memcpy of the same output bytes (2W x 2H x 2), timed in alternating blocks\n"
+    "with the plugin so that both see the same machine load.\n"
     "A ratio of 3.0 means the frame takes three times as long as copying its output.\n"
     "\n"
     "  --size WxH   frame size, may be repeated\n"
@@ -32,24 +34,38 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Median of single-call times in nanoseconds, after a warm-up of about a tenth of the
-// budget; at least 5 samples.
-template <typename Fn>
-double medianNanos(Fn&& fn, double budgetMs) {
+double median(std::vector<double>& v) {
+    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
+    // A call below the clock's resolution still gets a finite rate.
+    return std::max(v[v.size() / 2], 1.0);
+}
+
+// Median single-call times in nanoseconds of `a` and `b`, timed in alternating blocks
+// of 8 calls each so that both see the same machine load, after a warm-up of about a
+// tenth of the budget; at least 8 samples each.
+template <typename A, typename B>
+std::pair<double, double> medianPair(A&& a, B&& b, double budgetMs) {
     const auto budget = std::chrono::duration<double, std::milli>(budgetMs);
     const Clock::time_point warmStart = Clock::now();
-    for (int i = 0; i < 3 || Clock::now() - warmStart < budget / 10; ++i) fn();
-    std::vector<double> samples;
-    const Clock::time_point start = Clock::now();
-    while ((samples.size() < 5 || Clock::now() - start < budget) && samples.size() < 200000) {
-        const Clock::time_point t0 = Clock::now();
-        fn();
-        const Clock::time_point t1 = Clock::now();
-        samples.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
+    for (int i = 0; i < 3 || Clock::now() - warmStart < budget / 10; ++i) {
+        a();
+        b();
     }
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
-    // A call below the clock's resolution still gets a finite rate.
-    return std::max(samples[samples.size() / 2], 1.0);
+    std::vector<double> sa, sb;
+    auto timeBlock = [](auto& fn, std::vector<double>& out) {
+        for (int i = 0; i < 8; ++i) {
+            const Clock::time_point t0 = Clock::now();
+            fn();
+            const Clock::time_point t1 = Clock::now();
+            out.push_back(std::chrono::duration<double, std::nano>(t1 - t0).count());
+        }
+    };
+    const Clock::time_point start = Clock::now();
+    do {
+        timeBlock(a, sa);
+        timeBlock(b, sb);
+    } while (Clock::now() - start < budget && sa.size() < 200000);
+    return {median(sa), median(sb)};
 }
 
 struct Row {
@@ -58,6 +74,7 @@ struct Row {
     bool refused = false;
     std::string reason;
     double medianNs = 0, memcpyNs = 0;
+    uint64_t outBytes() const { return uint64_t{4} * w * h * 2; }
     double srcMps() const { return double(w) * h / medianNs * 1e3; }
     double outMps() const { return 4.0 * w * h / medianNs * 1e3; }
     double ratio() const { return medianNs / memcpyNs; }
@@ -86,28 +103,20 @@ std::string num(double v, int decimals) {
     return buf;
 }
 
-void printJson(const std::vector<Row>& rows, const std::vector<std::pair<FrameSize, double>>& copies) {
-    std::string s = "{\n  \"memcpy\": [";
-    for (size_t i = 0; i < copies.size(); ++i) {
-        const FrameSize& f = copies[i].first;
-        s += std::string(i ? "," : "") + "\n    {\"width\": " + std::to_string(f.width) +
-             ", \"height\": " + std::to_string(f.height) +
-             ", \"bytes\": " + std::to_string(uint64_t{4} * f.width * f.height * 2) +
-             ", \"median_ns\": " + num(copies[i].second, 1) + "}";
-    }
-    s += "\n  ],\n  \"results\": [";
+void printJson(const std::vector<Row>& rows) {
+    std::string s = "{\n  \"results\": [";
     for (size_t i = 0; i < rows.size(); ++i) {
         const Row& r = rows[i];
         s += std::string(i ? "," : "") + "\n    {\"plugin\": " + jsonString(r.plugin) + ", \"name\": " +
              jsonString(r.name) + ", \"width\": " + std::to_string(r.w) + ", \"height\": " + std::to_string(r.h) +
-             ", \"refused\": " + (r.refused ? "true" : "false");
+             ", \"output_bytes\": " + std::to_string(r.outBytes()) + ", \"refused\": " + (r.refused ? "true" : "false");
         if (r.refused) {
             s += ", \"reason\": " + jsonString(r.reason) +
-                 ", \"median_ns\": null, \"src_mpix_per_s\": null, \"out_mpix_per_s\": null, "
-                 "\"memcpy_median_ns\": " + num(r.memcpyNs, 1) + ", \"ratio_to_memcpy\": null}";
+                 ", \"median_ns\": null, \"memcpy_median_ns\": null, \"src_mpix_per_s\": null, "
+                 "\"out_mpix_per_s\": null, \"ratio_to_memcpy\": null}";
         } else {
-            s += ", \"median_ns\": " + num(r.medianNs, 1) + ", \"src_mpix_per_s\": " + num(r.srcMps(), 2) +
-                 ", \"out_mpix_per_s\": " + num(r.outMps(), 2) + ", \"memcpy_median_ns\": " + num(r.memcpyNs, 1) +
+            s += ", \"median_ns\": " + num(r.medianNs, 1) + ", \"memcpy_median_ns\": " + num(r.memcpyNs, 1) +
+                 ", \"src_mpix_per_s\": " + num(r.srcMps(), 2) + ", \"out_mpix_per_s\": " + num(r.outMps(), 2) +
                  ", \"ratio_to_memcpy\": " + num(r.ratio(), 3) + "}";
         }
     }
@@ -115,28 +124,22 @@ void printJson(const std::vector<Row>& rows, const std::vector<std::pair<FrameSi
     std::fputs(s.c_str(), stdout);
 }
 
-void printTable(const std::vector<Row>& rows, const std::vector<std::pair<FrameSize, double>>& copies) {
+void printTable(const std::vector<Row>& rows) {
     size_t pw = 6, nw = 4;
     for (const Row& r : rows) {
         pw = std::max(pw, r.plugin.size());
         nw = std::max(nw, r.name.size());
     }
-    pw = std::max(pw, std::string("memcpy").size());
-    std::printf("%-*s  %-*s  %-9s  %10s  %9s  %9s  %9s\n", int(pw), "plugin", int(nw), "name", "size", "us/frame",
-                "src MP/s", "out MP/s", "vs memcpy");
-    for (const auto& c : copies) {
-        const double mps = 4.0 * c.first.width * c.first.height / c.second * 1e3;
-        std::printf("%-*s  %-*s  %-9s  %10.1f  %9s  %9.1f  %9s\n", int(pw), "memcpy", int(nw), "(output bytes)",
-                    sizeText(c.first.width, c.first.height).c_str(), c.second / 1e3, "-", mps, "1.00x");
-    }
+    std::printf("%-*s  %-*s  %-9s  %10s  %10s  %9s  %9s  %9s\n", int(pw), "plugin", int(nw), "name", "size",
+                "us/frame", "memcpy us", "src MP/s", "out MP/s", "vs memcpy");
     for (const Row& r : rows) {
         if (r.refused) {
             std::printf("%-*s  %-*s  %-9s  refused: %s\n", int(pw), r.plugin.c_str(), int(nw), r.name.c_str(),
                         sizeText(r.w, r.h).c_str(), r.reason.c_str());
         } else {
-            std::printf("%-*s  %-*s  %-9s  %10.1f  %9.1f  %9.1f  %8.2fx\n", int(pw), r.plugin.c_str(), int(nw),
-                        r.name.c_str(), sizeText(r.w, r.h).c_str(), r.medianNs / 1e3, r.srcMps(), r.outMps(),
-                        r.ratio());
+            std::printf("%-*s  %-*s  %-9s  %10.1f  %10.1f  %9.1f  %9.1f  %8.2fx\n", int(pw), r.plugin.c_str(), int(nw),
+                        r.name.c_str(), sizeText(r.w, r.h).c_str(), r.medianNs / 1e3, r.memcpyNs / 1e3, r.srcMps(),
+                        r.outMps(), r.ratio());
         }
     }
 }
@@ -180,8 +183,7 @@ int runBench(const Argv& argv) {
     }
 
     std::vector<Row> rows;
-    std::vector<std::pair<FrameSize, double>> copies;
-    Progress progress("runs", sizes.size() * (filters.size() + 1));
+    Progress progress("runs", sizes.size() * filters.size());
     uint64_t done = 0;
     for (const FrameSize& size : sizes) {
         const Image565 src = tileTestCard(size.width, size.height);
@@ -189,11 +191,7 @@ int runBench(const Argv& argv) {
         // The copy goes through a volatile pointer so it cannot be dropped as dead.
         std::vector<uint16_t> copyFrom(dst.pixels.size(), 0x1234), copyTo(dst.pixels.size());
         void* (*volatile copyFn)(void*, const void*, size_t) = std::memcpy;
-        progress.update(done, "memcpy " + sizeText(size.width, size.height));
-        const double copyNs = medianNanos(
-            [&] { copyFn(copyTo.data(), copyFrom.data(), copyTo.size() * 2); }, budgetMs);
-        copies.emplace_back(size, copyNs);
-        progress.update(++done);
+        auto copy = [&] { copyFn(copyTo.data(), copyFrom.data(), copyTo.size() * 2); };
         for (size_t i = 0; i < filters.size(); ++i) {
             PluginFilter& f = *filters[i];
             Row r;
@@ -201,18 +199,16 @@ int runBench(const Argv& argv) {
             r.name = f.label();
             r.w = size.width;
             r.h = size.height;
-            r.memcpyNs = copyNs;
             progress.update(done, labels[i] + " " + sizeText(size.width, size.height));
             if (!f.run(src, dst)) {
                 r.refused = true;
                 r.reason = f.refusalReason(size.width, size.height);
             } else {
-                r.medianNs = medianNanos(
-                    [&] {
-                        f.call(src.pixels.data(), src.pitch(), src.width, src.height, dst.pixels.data(), dst.pitch(),
-                               dst.width, dst.height);
-                    },
-                    budgetMs);
+                auto filter = [&] {
+                    f.call(src.pixels.data(), src.pitch(), src.width, src.height, dst.pixels.data(), dst.pitch(),
+                           dst.width, dst.height);
+                };
+                std::tie(r.medianNs, r.memcpyNs) = medianPair(filter, copy, budgetMs);
             }
             rows.push_back(r);
             progress.update(++done);
@@ -220,9 +216,9 @@ int runBench(const Argv& argv) {
     }
     progress.finish();
     if (args.has("--json")) {
-        printJson(rows, copies);
+        printJson(rows);
     } else {
-        printTable(rows, copies);
+        printTable(rows);
     }
     return status;
 }
