@@ -113,6 +113,15 @@ bool accepts(const RenderPluginRequest& r, unsigned tests) {
     std::abort();
 }
 
+// An exact-size heap block (AddressSanitizer sees one byte past it), starting 2 bytes
+// past an aligned address with `misalign`, and one byte further with `odd`.
+Buffer block(size_t size, bool misalign, bool odd) {
+    const size_t lead = (misalign ? 2 : 0) + (odd ? 1 : 0);
+    std::shared_ptr<uint8_t> mem(new uint8_t[size + lead], std::default_delete<uint8_t[]>());
+    uint8_t* data = mem.get() + lead;
+    return Buffer(std::move(mem), data, size);
+}
+
 void addPlugin(const char* file, unsigned tests, Model model) {
     const std::string only = std::getenv("PELLIX_FUZZ_PLUGIN") ? std::getenv("PELLIX_FUZZ_PLUGIN") : "";
     if (!only.empty() && only != file) return;
@@ -144,7 +153,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Entry& e = plugins()[in.u8() % plugins().size()];
     const uint8_t mode = in.u8();
     setEnv("PELLIX_FORCE_PLAIN", (mode & 1) ? "1" : nullptr);
-    const bool misalignSrc = mode & 2, misalignDst = mode & 4;
+    // Bits 1-2: images 2 bytes off an 8-byte boundary. Bit 4: odd pitches and images at
+    // odd addresses; the contract places pixel (x, y) at base + y * pitch + 2x and
+    // requires no alignment, so plugins must not either.
+    const bool misalignSrc = mode & 2, misalignDst = mode & 4, odd = mode & 16;
 
     RenderPluginRequest r{};
     r.size = (mode & 8) ? in.u32() : sizeof(RenderPluginRequest);
@@ -155,7 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t flagBits = in.u8();
     r.flags = (flagBits & 1) ? 0x20B02u : 0x20302u;
     if (flagBits & 2) r.flags ^= in.u32() & ~uint32_t{RENDER_FLAG_RGB565};
-    const uint32_t srcPad = 2 * (in.u8() % 8), dstPad = 2 * (in.u8() % 8);
+    const uint32_t srcPad = 2 * (in.u8() % 8) + (odd ? 1 : 0), dstPad = 2 * (in.u8() % 8) + (odd ? 1 : 0);
 
     // Image sizes as the plugin would need them if it accepted.
     const uint64_t w = r.srcWidth, h = r.srcHeight;
@@ -183,12 +195,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     r.srcPitch = static_cast<uint32_t>(srcPitch);
     r.dstPitch = static_cast<uint32_t>(dstPitch);
 
-    SourceImage src(accepted ? r.srcWidth : 0, accepted ? r.srcHeight : 0, r.srcPitch, Buffer(sBytes, misalignSrc));
+    SourceImage src(accepted ? r.srcWidth : 0, accepted ? r.srcHeight : 0, r.srcPitch, block(sBytes, misalignSrc, odd));
     for (size_t i = 0; i < sBytes; ++i)
         src.buf.data()[i] = in.restSize() ? in.rest()[i % in.restSize()] : static_cast<uint8_t>(i * 37);
     const std::vector<uint8_t> srcBefore(src.buf.data(), src.buf.data() + sBytes);
     DestImage dst(static_cast<uint32_t>(dstCols), static_cast<uint32_t>(blockRows), r.dstPitch,
-                  Buffer(dBytes, misalignDst));
+                  block(dBytes, misalignDst, odd));
     std::vector<uint8_t> expected(dst.buf.data(), dst.buf.data() + dBytes);
     if (accepted && w > 0 && h > 0) {
         const std::vector<uint16_t> block = e.model(src);
