@@ -171,7 +171,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // Image sizes as the plugin would need them if it accepted.
     const uint64_t w = r.srcWidth, h = r.srcHeight;
-    const uint64_t srcPitch = 2 * w + srcPad;
+    // Bit 5: a source pitch shorter than a row, down to 0 (every row the same bytes):
+    // the rows overlap, but srcHeight rows of srcWidth pixels are still readable there.
+    const uint64_t srcPitch = (mode & 32) ? (2 * w + srcPad) * in.u8() / 256 : 2 * w + srcPad;
     const uint64_t blockCols = 2 * w, blockRows = 2 * h;
     // Columns handed over in each destination row: the block and a few more if the
     // destination is that wide.
