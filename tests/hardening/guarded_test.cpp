@@ -7,7 +7,9 @@
 //   - every row of both ending on a guard page (page-sized pitches),
 //   - every row of both starting right after a guard page,
 // with the standard cases (tight and padded pitches) plus, for the first two layouts,
-// a copy of every case with no padding at all.
+// a copy of every case with no padding at all. After every call the x87 register stack
+// must be empty, as a host's floating-point code expects (MMX use leaves it full
+// unless the plugin empties it).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -85,6 +87,31 @@ std::vector<DiffCase> casesFor(const PluginCase& p, const LayoutCase& l) {
     return cases;
 }
 
+#if defined(__i386__) || defined(__x86_64__)
+// The x87 tag word: 0xFFFF when all eight registers are empty.
+uint16_t x87TagWord() {
+    struct {
+        uint32_t control, status, tags, rest[4];
+    } env;
+    __asm__ volatile("fnstenv %0" : "=m"(env));
+    __asm__ volatile("fldenv %0" : : "m"(env));  // fnstenv masks exceptions; put them back
+    return static_cast<uint16_t>(env.tags);
+}
+#else
+uint16_t x87TagWord() { return 0xFFFF; }
+#endif
+
+// The layout with a check of the x87 state after each call.
+ImageLayout checkingFpuState(ImageLayout l) {
+    auto inner = l.aroundCall;
+    l.aroundCall = [inner](const std::string& what, const std::function<void()>& call) {
+        inner(what, call);
+        const uint16_t tags = x87TagWord();
+        EXPECT_EQ(tags, 0xFFFF) << what << ": the x87/MMX registers are not empty after the call";
+    };
+    return l;
+}
+
 class Guarded : public ::testing::TestWithParam<std::tuple<size_t, size_t>> {};
 
 TEST_P(Guarded, MatchesModelWithNothingTouchedOutsideTheImages) {
@@ -96,7 +123,8 @@ TEST_P(Guarded, MatchesModelWithNothingTouchedOutsideTheImages) {
     std::string err;
     auto lib = PluginLib::load(path, false, true, &err);
     ASSERT_TRUE(lib) << err;
-    runDifferential(*lib, p.model, casesFor(p, l), guardedLayout(l.src, l.dst));
+    ASSERT_EQ(x87TagWord(), 0xFFFF);
+    runDifferential(*lib, p.model, casesFor(p, l), checkingFpuState(guardedLayout(l.src, l.dst)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Plugins, Guarded,
@@ -196,6 +224,27 @@ TEST(GuardPagesDeathTest, StrayPluginAccessesKillTheRun) {
         EXPECT_DEATH(runCase(*lib, model::duplix, c, guardedLayout(p.src, p.dst)), p.report) << p.stray;
     }
 }
+
+#if defined(__i386__) || defined(__x86_64__)
+// The x87 check sees a plugin that leaves MMX state behind.
+TEST(FpuState, MmxWithoutEmmsIsSeen) {
+    std::string err;
+    auto lib = PluginLib::load(PELLIX_STRAY_PLUGIN, false, true, &err);
+    ASSERT_TRUE(lib) << err;
+    SourceImage src(4, 2, 8);
+    DestImage dst(8, 4, 16);
+    RenderPluginRequest r = makeRequest(src, dst);
+    ASSERT_EQ(x87TagWord(), 0xFFFF);
+    {
+        ScopedStray stray("mmx_without_emms");
+        lib->output(&r);
+    }
+    const uint16_t tags = x87TagWord();
+    __asm__ volatile("emms");
+    EXPECT_NE(tags, 0xFFFF);
+    EXPECT_EQ(x87TagWord(), 0xFFFF);
+}
+#endif
 #endif
 
 }  // namespace

@@ -43,6 +43,9 @@ RENDER_EXPORT void RenderPluginOutput(RenderPluginRequest* r) {
         uint8_t* lastRow = dst + (2 * h - 1) * r->dstPitch;
         if (is(mode, "write_past_block")) lastRow[4 * w] = 0;
         if (is(mode, "write_before_block")) dst[-1] = 0;
+#if defined(__i386__) || defined(__x86_64__)
+        if (is(mode, "mmx_without_emms")) __asm__ volatile("pxor %%mm0, %%mm0" : : : "mm0");
+#endif
         (void)sink;
     }
     r->outWidth = 2u * r->srcWidth;
