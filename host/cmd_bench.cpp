@@ -21,10 +21,11 @@ const char* const kBenchHelp =
     "\n"
     "Times each plugin (default: every plugin beside the pellix executable) on the test\n"
     "card tiled to each size (default 320x240 and 640x480): after a warm-up, the median\n"
-    "time of one frame, source and output megapixels per second, and the ratio of that\n"
-    "time to a memcpy of the same output bytes (2W x 2H x 2), timed in alternating blocks\n"
-    "with the plugin so that both see the same machine load.\n"
-    "A ratio of 3.0 means the frame takes three times as long as copying its output.\n"
+    "time of one frame, source and output megapixels per second, and the speed relative\n"
+    "to a memcpy of the same output bytes (2W x 2H x 2), timed in alternating blocks with\n"
+    "the plugin so that both see the same machine load.\n"
+    "Speed vs memcpy is memcpy time / frame time: higher is faster, 1.00x is as fast as\n"
+    "copying the output, 0.25x takes four times as long.\n"
     "\n"
     "  --size WxH   frame size, may be repeated\n"
     "  --json       print JSON instead of a table\n"
@@ -77,7 +78,8 @@ struct Row {
     uint64_t outBytes() const { return uint64_t{4} * w * h * 2; }
     double srcMps() const { return double(w) * h / medianNs * 1e3; }
     double outMps() const { return 4.0 * w * h / medianNs * 1e3; }
-    double ratio() const { return medianNs / memcpyNs; }
+    // memcpy time / plugin time: above 1 the plugin is faster than copying its output.
+    double speedVsMemcpy() const { return memcpyNs / medianNs; }
 };
 
 std::string jsonString(const std::string& s) {
@@ -113,11 +115,11 @@ void printJson(const std::vector<Row>& rows) {
         if (r.refused) {
             s += ", \"reason\": " + jsonString(r.reason) +
                  ", \"median_ns\": null, \"memcpy_median_ns\": null, \"src_mpix_per_s\": null, "
-                 "\"out_mpix_per_s\": null, \"ratio_to_memcpy\": null}";
+                 "\"out_mpix_per_s\": null, \"speed_vs_memcpy\": null}";
         } else {
             s += ", \"median_ns\": " + num(r.medianNs, 1) + ", \"memcpy_median_ns\": " + num(r.memcpyNs, 1) +
                  ", \"src_mpix_per_s\": " + num(r.srcMps(), 2) + ", \"out_mpix_per_s\": " + num(r.outMps(), 2) +
-                 ", \"ratio_to_memcpy\": " + num(r.ratio(), 3) + "}";
+                 ", \"speed_vs_memcpy\": " + num(r.speedVsMemcpy(), 3) + "}";
         }
     }
     s += "\n  ]\n}\n";
@@ -130,16 +132,16 @@ void printTable(const std::vector<Row>& rows) {
         pw = std::max(pw, r.plugin.size());
         nw = std::max(nw, r.name.size());
     }
-    std::printf("%-*s  %-*s  %-9s  %10s  %10s  %9s  %9s  %9s\n", int(pw), "plugin", int(nw), "name", "size",
-                "us/frame", "memcpy us", "src MP/s", "out MP/s", "vs memcpy");
+    std::printf("%-*s  %-*s  %-9s  %10s  %10s  %9s  %9s  %15s\n", int(pw), "plugin", int(nw), "name", "size",
+                "us/frame", "memcpy us", "src MP/s", "out MP/s", "speed vs memcpy");
     for (const Row& r : rows) {
         if (r.refused) {
             std::printf("%-*s  %-*s  %-9s  refused: %s\n", int(pw), r.plugin.c_str(), int(nw), r.name.c_str(),
                         sizeText(r.w, r.h).c_str(), r.reason.c_str());
         } else {
-            std::printf("%-*s  %-*s  %-9s  %10.1f  %10.1f  %9.1f  %9.1f  %8.2fx\n", int(pw), r.plugin.c_str(), int(nw),
+            std::printf("%-*s  %-*s  %-9s  %10.1f  %10.1f  %9.1f  %9.1f  %14.2fx\n", int(pw), r.plugin.c_str(), int(nw),
                         r.name.c_str(), sizeText(r.w, r.h).c_str(), r.medianNs / 1e3, r.memcpyNs / 1e3, r.srcMps(),
-                        r.outMps(), r.ratio());
+                        r.outMps(), r.speedVsMemcpy());
         }
     }
 }
