@@ -70,6 +70,23 @@ TEST_F(ViaAdapter, RefusedFrameThroughTheAdapterIsAnError) {
         << r.err;
 }
 
+// The build ships velmora.ini naming duplix.rpi, so pellix in dist/ works unconfigured.
+TEST(ViaAdapterDefault, DistIniLoadsDuplix) {
+    for (const char* f : {"velmora.so", "velmora.ini", "duplix.rpi"})
+        if (!fileExists(distPath(f))) GTEST_SKIP() << f << " is not built";
+    TempDir t;
+    const uint32_t w = 7, h = 5;
+    writePngFile(t / "in.png", rgbSpec(w, h, samplePixels(w, h, 3)));
+    const RunResult direct = runPellix({"apply", "duplix.rpi", "in.png", "direct.png"}, {"", t.path().string(), ""});
+    ASSERT_EQ(direct.status, 0) << direct.err;
+    const RunResult via = runPellix({"apply", "--via-adapter", "in.png", "via.png"}, {"", t.path().string(), ""});
+    ASSERT_EQ(via.status, 0) << via.err;
+    const Decoded a = decodeHostPng(readFile(t / "direct.png")), b = decodeHostPng(readFile(t / "via.png"));
+    ASSERT_EQ(a.error, "");
+    ASSERT_EQ(b.error, "");
+    EXPECT_EQ(a.px, b.px);
+}
+
 TEST(ViaAdapterMissing, NoVelmoraBesidePellixIsAnError) {
     TempDir t;
     const std::string exe = makeDist(t.path() / "dist", {});
