@@ -67,7 +67,7 @@ static inline uint16_t loadRowPixel(const uint8_t* row, uint32_t k) {
     return p;
 }
 
-// Columns from..w-1 of a row (from a multiple of 4), then the right border.
+// Columns from..w-1 of a row, each by the rule of its column, then the right border.
 static inline void decomposeColumns(const uint8_t* row, uint32_t from, uint32_t w) {
     const uint32_t w4 = w & ~3u;
     uint32_t k = from;
@@ -117,12 +117,13 @@ static inline void storeStripePair(const StripeTargets& t, uint32_t k, StripePai
     }
 }
 
-// Row kernels: plain path and SSE2 path, mirrored.
+// Row kernels. The plain path decomposes the row into the row arrays and then reads
+// them column by column; the SSE2 path does both in one sweep over the source pixels
+// and touches the row arrays only for the columns after its last step.
 void decomposeRow_c(const uint8_t* row, uint32_t w);
 void emitStripes_c(const StripeTargets& t, uint32_t w);
 #if defined(PELLIX_HAVE_SSE2)
-void decomposeRow_sse2(const uint8_t* row, uint32_t w);
-void emitStripes_sse2(const StripeTargets& t, uint32_t w);
+void stripeRow_sse2(const uint8_t* row, const StripeTargets& t, uint32_t w);
 #endif
 
 }  // namespace tristripe

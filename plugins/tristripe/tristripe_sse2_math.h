@@ -48,14 +48,28 @@ static inline __m128i dimPixel_v(__m128i sR, __m128i sG, __m128i sB) {
 }
 
 // Rule-1 levels of eight RGB565 pixels, one per 16-bit lane: the channel is moved to
-// the top of a positive lane and the signed multiply-high by a constant divides:
-//   blue  (b << 5)  * 0x4200 >> 16 = 33 b / 4
+// the top bits of the lane (masked or shifted in place) and the multiply-high by a
+// constant divides:
+//   red   (r << 11) * 0x0108 >> 16 = 33 r / 4        (unsigned)
+//   blue  (b << 11) * 0x0108 >> 16 = 33 b / 4        (unsigned; p << 11 drops r and g)
 //   green (g << 5)  * 0x2080 >> 16 = 65 g / 16
-//   red   (r << 10) * 0x0210 >> 16 = 33 r / 4
 static inline void levelsRule1_v(__m128i px, __m128i& red, __m128i& green, __m128i& blue) {
-    blue = _mm_mulhi_epi16(_mm_slli_epi16(_mm_and_si128(px, splat16(0x001F)), 5), splat16(0x4200));
+    red = _mm_mulhi_epu16(_mm_and_si128(px, splat16(0xF800)), splat16(0x0108));
     green = _mm_mulhi_epi16(_mm_and_si128(px, splat16(0x07E0)), splat16(0x2080));
-    red = _mm_mulhi_epi16(_mm_srli_epi16(_mm_and_si128(px, splat16(0xF800)), 1), splat16(0x0210));
+    blue = _mm_mulhi_epu16(_mm_slli_epi16(px, 11), splat16(0x0108));
+}
+
+// The bleeds of a column's two neighbours, added, per channel, straight from the
+// neighbours' pixels. A bleed is level >> 3, and under either level rule that is the
+// channel value itself for red and blue (33c/32 and 255c/248 stay below c + 1) and
+// g >> 1 for green. Green's top five bits (6-10) and blue (0-4) are added in one lane:
+// bit 5 is clear in both addends, so the blue sum (<= 62) ends in bits 0-5 and the
+// green sum (<= 62) in bits 6-11, below red's field, which the mask removed.
+static inline void neighbourBleeds_v(__m128i left, __m128i right, __m128i& red, __m128i& green, __m128i& blue) {
+    red = _mm_add_epi16(_mm_srli_epi16(left, 11), _mm_srli_epi16(right, 11));
+    const __m128i gb = _mm_add_epi16(_mm_and_si128(left, splat16(0x07DF)), _mm_and_si128(right, splat16(0x07DF)));
+    green = _mm_srli_epi16(gb, 6);
+    blue = _mm_and_si128(gb, splat16(0x003F));
 }
 
 }  // namespace tristripe
