@@ -82,13 +82,20 @@ FrameSize parseSize(const std::string& text) {
 
 std::string sizeText(uint32_t w, uint32_t h) { return std::to_string(w) + "x" + std::to_string(h); }
 
-void rejectPluginWithAdapter(const std::vector<std::string>& positional) {
-    for (const std::string& p : positional) {
-        if (p.size() > 4 && p.compare(p.size() - 4, 4, ".rpi") == 0) {
-            throw UsageError("--via-adapter takes no PLUGIN (" + p +
-                             "); velmora.so loads the one named in velmora.ini");
+std::string takePluginArg(std::vector<std::string>& positional, bool viaAdapter) {
+    if (viaAdapter) {
+        for (const std::string& p : positional) {
+            if (p.size() > 4 && p.compare(p.size() - 4, 4, ".rpi") == 0) {
+                throw UsageError("--via-adapter takes no PLUGIN (" + p +
+                                 "); velmora.so loads the one named in velmora.ini");
+            }
         }
+        return "";
     }
+    if (positional.empty()) throw UsageError("no plugin given");
+    const std::string plugin = positional.front();
+    positional.erase(positional.begin());
+    return plugin;
 }
 
 }  // namespace host

@@ -52,8 +52,10 @@ FrameSize parseSize(const std::string& text);
 
 std::string sizeText(uint32_t w, uint32_t h);
 
-// With --via-adapter the adapter picks the plugin; a .rpi argument is a mistake.
-void rejectPluginWithAdapter(const std::vector<std::string>& positional);
+// Takes the PLUGIN argument off the front of `positional` and returns it. With
+// --via-adapter there is none (the adapter picks the plugin, so an argument naming a .rpi
+// is a usage error) and the result is empty.
+std::string takePluginArg(std::vector<std::string>& positional, bool viaAdapter);
 
 }  // namespace host
 }  // namespace pellix

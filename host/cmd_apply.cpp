@@ -48,14 +48,7 @@ int runApply(const Argv& argv) {
     const Args args = parseArgs(argv, {"-o"}, {"--via-adapter"});
     const bool via = args.has("--via-adapter");
     std::vector<std::string> pos = args.positional;
-    std::string pluginArg;
-    if (via) {
-        rejectPluginWithAdapter(pos);
-    } else {
-        if (pos.empty()) throw UsageError("no plugin given");
-        pluginArg = pos.front();
-        pos.erase(pos.begin());
-    }
+    const std::string pluginArg = takePluginArg(pos, via);
     const bool toDir = !args.all("-o").empty();
     const std::string outDir = args.one("-o", "");
     if (toDir && outDir.empty()) throw UsageError("-o needs a directory");

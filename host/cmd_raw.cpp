@@ -70,14 +70,7 @@ int runRaw(const Argv& argv) {
     const Args args = parseArgs(argv, {"--size"}, {"--via-adapter"});
     const bool via = args.has("--via-adapter");
     std::vector<std::string> pos = args.positional;
-    std::string pluginArg;
-    if (via) {
-        rejectPluginWithAdapter(pos);
-    } else {
-        if (pos.empty()) throw UsageError("no plugin given");
-        pluginArg = pos.front();
-        pos.erase(pos.begin());
-    }
+    const std::string pluginArg = takePluginArg(pos, via);
     if (pos.size() > 2) throw UsageError("too many arguments");
     if (args.all("--size").empty()) throw UsageError("--size WxH is required");
     const std::string sizeArg = args.one("--size", "");
