@@ -58,6 +58,7 @@ TEST(HostCli, UsageErrorsExitWithTwo) {
         {{"apply", "duplix.rpi", "-", "-o", "dir"}, "needs an output file"},
         {{"apply", "duplix.rpi", "x/a.png", "y/a.png", "-o", "dir"}, "two inputs are named a.png"},
         {{"apply", "duplix.rpi", "a.png", "b.png", "--bogus"}, "unknown option --bogus"},
+        {{"raw", "--size", "8x8"}, "no plugin given"},
         {{"raw", "duplix.rpi"}, "--size WxH is required"},
         {{"raw", "duplix.rpi", "--size"}, "--size needs a value"},
         {{"raw", "duplix.rpi", "--size", "8x8", "a", "b", "c"}, "too many arguments"},
