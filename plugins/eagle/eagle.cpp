@@ -51,43 +51,93 @@ static_assert(kFlags == 0x901, "Eagle flag word");
 alignas(32) uint16_t eagleUpperLine[kLineEntries];
 alignas(32) uint16_t eagleLowerLine[kLineEntries];
 
-// A row of up to kWholeRow pixels is built in one piece (2n + 2 <= kLineEntries
-// entries). A wider row goes in pieces of kPiecePixels, a multiple of both step
-// widths, each continuing from the previous piece's last pixels.
 constexpr uint32_t kWholeRow = (kLineEntries - 2) / 2;
 constexpr uint32_t kPiecePixels = 1016;
 static_assert(2 * kPiecePixels + 2 <= kLineEntries && kPiecePixels % 8 == 0, "piece fits the lines");
 
-PieceKernel choosePieceKernel() {
-#if defined(PELLIX_HAVE_SSE2)
-    if (useSse2Path()) return eaglePiece_sse2;
-#endif
-    return eaglePiece_c;
+// Pass k of a frame of H rows (k = 0 .. H): source rows k - 1 and k, clamped to the
+// frame, into output rows 2k - 1 and 2k, clamped to the block. Pass 0 pairs row 0
+// with itself for the top output row, pass H the last row for the bottom one. The
+// lower source row of pass k is the upper one of pass k + 1.
+struct PassRows {
+    const uint8_t* upper;
+    const uint8_t* lower;
+    uint8_t* upperDst;
+    uint8_t* lowerDst;
+};
+
+PassRows passRows(const RenderPluginRequest& r, uint32_t k) {
+    const uint32_t h = r.srcHeight;
+    const uint32_t up = k == 0 ? 0 : k - 1, low = k == h ? h - 1 : k;
+    const uint32_t upDst = k == 0 ? 0 : 2 * k - 1, lowDst = k == h ? 2 * h - 1 : 2 * k;
+    return {rowAt(r.src, r.srcPitch, up), rowAt(r.src, r.srcPitch, low), rowAt(r.dst, r.dstPitch, upDst),
+            rowAt(r.dst, r.dstPitch, lowDst)};
 }
 
-// The two output rows between source rows `upper` and `lower` (rowBytes / 2 pixels
-// each): the upper line into the row at upperDst, the lower line into the row at
-// lowerDst, piece by piece; each piece writes exactly its 2n output columns.
-void eaglePass(const uint8_t* upper, const uint8_t* lower, uint32_t rowBytes, uint8_t* upperDst, uint8_t* lowerDst,
-               PieceKernel buildPiece) {
-    const uint32_t w = rowBytes / 2;
+// A row of up to kWholeRow pixels is built in one piece (2n + 2 <= kLineEntries
+// entries). A wider row goes in pieces of kPiecePixels, a multiple of both step
+// widths, each continuing from the previous piece's last pixels.
+uint32_t piecePixels(uint32_t w, uint32_t x0) { return w - x0 <= kWholeRow ? w - x0 : kPiecePixels; }
+
+// Piece [x0, x0 + n) of one pass; `left` holds the pixels left of it (0 at column 0).
+LinePiece makePiece(const PassRows& rows, uint32_t w, uint32_t x0, uint32_t n, uint16_t leftA, uint16_t leftB) {
     LinePiece p{};
     p.upLine = eagleUpperLine;
     p.loLine = eagleLowerLine;
-    p.leftA = p.leftB = 0;  // black left of column 0
-    for (uint32_t x0 = 0; x0 < w; x0 += p.n) {
-        p.n = w - x0 <= kWholeRow ? w - x0 : kPiecePixels;
-        p.rowA = upper + 2 * size_t{x0};
-        p.rowB = lower + 2 * size_t{x0};
-        const bool last = x0 + p.n == w;  // black right of the last column
-        p.rightA = last ? 0 : pixelAt(p.rowA, p.n);
-        p.rightB = last ? 0 : pixelAt(p.rowB, p.n);
-        p.upDst = upperDst + 4 * size_t{x0};
-        p.loDst = lowerDst + 4 * size_t{x0};
+    p.n = n;
+    p.rowA = rows.upper + 2 * size_t{x0};
+    p.rowB = rows.lower + 2 * size_t{x0};
+    p.leftA = leftA;
+    p.leftB = leftB;
+    const bool last = x0 + n == w;  // black right of the last column
+    p.rightA = last ? 0 : pixelAt(p.rowA, n);
+    p.rightB = last ? 0 : pixelAt(p.rowB, n);
+    p.upDst = rows.upperDst + 4 * size_t{x0};
+    p.loDst = rows.lowerDst + 4 * size_t{x0};
+    return p;
+}
+
+// The two output rows of one pass (w pixels per source row), piece by piece; each
+// piece writes exactly its 2n output columns, the upper line and then the lower one.
+void eaglePass(const PassRows& rows, uint32_t w, PieceKernel buildPiece) {
+    uint16_t leftA = 0, leftB = 0;  // black left of column 0
+    for (uint32_t x0 = 0, n; x0 < w; x0 += n) {
+        n = piecePixels(w, x0);
+        const LinePiece p = makePiece(rows, w, x0, n, leftA, leftB);
         buildPiece(p);
-        p.leftA = pixelAt(p.rowA, p.n - 1);
-        p.leftB = pixelAt(p.rowB, p.n - 1);
+        leftA = pixelAt(p.rowA, n - 1);
+        leftB = pixelAt(p.rowB, n - 1);
     }
+}
+
+#if defined(PELLIX_HAVE_SSE2)
+// Passes k and k + 1 together, piece by piece.
+void eaglePassPair(const PassRows& first, const PassRows& second, uint32_t w) {
+    uint16_t leftA = 0, leftB = 0, leftC = 0;
+    for (uint32_t x0 = 0, n; x0 < w; x0 += n) {
+        n = piecePixels(w, x0);
+        const LinePiece p = makePiece(first, w, x0, n, leftA, leftB);
+        const LinePiece q = makePiece(second, w, x0, n, leftB, leftC);
+        eaglePiecePair_sse2(p, q);
+        leftA = pixelAt(p.rowA, n - 1);
+        leftB = pixelAt(p.rowB, n - 1);
+        leftC = pixelAt(q.rowB, n - 1);
+    }
+}
+#endif
+
+// Passes 0 .. H in increasing order; the vector path runs them two at a time.
+void eagleFrame(const RenderPluginRequest& r) {
+    const uint32_t h = r.srcHeight, w = r.srcWidth;
+    uint32_t k = 0;
+#if defined(PELLIX_HAVE_SSE2)
+    if (useSse2Path()) {
+        for (; k + 1 <= h; k += 2) eaglePassPair(passRows(r, k), passRows(r, k + 1), w);
+        if (k <= h) eaglePass(passRows(r, k), w, eaglePiece_sse2);
+        return;
+    }
+#endif
+    for (; k <= h; ++k) eaglePass(passRows(r, k), w, eaglePiece_c);
 }
 
 }  // namespace
@@ -103,18 +153,7 @@ RENDER_EXPORT RenderPluginInfo* RenderPluginGetInfo(void) {
 // The request's flags are not consulted and no width limit applies: only the
 // destination must be large enough.
 RENDER_EXPORT void RenderPluginOutput(RenderPluginRequest* r) {
-    if (acceptRequest(*r, kTestWidthFits | kTestHeightFits) && r->srcHeight != 0 && r->srcWidth != 0) {
-        const eagle::PieceKernel kernel = eagle::choosePieceKernel();
-        const uint32_t h = r->srcHeight, rowBytes = 2 * r->srcWidth;
-        const uint8_t* first = rowAt(r->src, r->srcPitch, 0);
-        eagle::eaglePass(first, first, rowBytes, rowAt(r->dst, r->dstPitch, 0), rowAt(r->dst, r->dstPitch, 0),
-                         kernel);
-        for (uint32_t k = 1; k < h; ++k)
-            eagle::eaglePass(rowAt(r->src, r->srcPitch, k - 1), rowAt(r->src, r->srcPitch, k), rowBytes,
-                             rowAt(r->dst, r->dstPitch, 2 * k - 1), rowAt(r->dst, r->dstPitch, 2 * k), kernel);
-        const uint8_t* last = rowAt(r->src, r->srcPitch, h - 1);
-        uint8_t* bottom = rowAt(r->dst, r->dstPitch, 2 * h - 1);
-        eagle::eaglePass(last, last, rowBytes, bottom, bottom, kernel);
-    }
+    if (acceptRequest(*r, kTestWidthFits | kTestHeightFits) && r->srcHeight != 0 && r->srcWidth != 0)
+        eagle::eagleFrame(*r);
     reportOutputSize(*r);
 }

@@ -79,6 +79,9 @@ using PieceKernel = void (*)(const LinePiece& p);
 void eaglePiece_c(const LinePiece& p);
 #if defined(PELLIX_HAVE_SSE2)
 void eaglePiece_sse2(const LinePiece& p);
+// The same piece of two consecutive passes, whose shared row is p.rowB = q.rowB's
+// upper row q.rowA: the result of eaglePiece_sse2(p) and then eaglePiece_sse2(q).
+void eaglePiecePair_sse2(const LinePiece& p, const LinePiece& q);
 #endif
 
 }  // namespace eagle
