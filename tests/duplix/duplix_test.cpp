@@ -8,12 +8,7 @@ using namespace pellix::test;
 
 namespace {
 
-std::unique_ptr<PluginLib> loadDuplix() {
-    std::string err;
-    auto p = PluginLib::load(distPath("duplix.rpi"), false, true, &err);
-    EXPECT_TRUE(p) << err;
-    return p;
-}
+std::unique_ptr<PluginLib> loadDuplix() { return loadDistPlugin("duplix.rpi"); }
 
 TEST(Duplix, MatchesModelOnRandomFramesOnBothPaths) {
     auto p = loadDuplix();
@@ -42,20 +37,11 @@ TEST(Duplix, SinglePixelFillsItsBlock) {
 TEST(Duplix, PathsGiveIdenticalBytesForEveryPixelValue) {
     auto p = loadDuplix();
     ASSERT_TRUE(p);
-    // i * 40503 (odd) runs through all 65536 values; 2047 columns leave a 7-column tail.
-    const uint32_t w = 2047, h = 33;
-    SourceImage src(w, h, 2 * w + 6, true);
-    for (uint32_t i = 0; i < w * h; ++i) src.set(i % w, i / w, static_cast<uint16_t>(i * 40503u));
-    std::vector<uint8_t> results[2];
-    for (bool plain : {false, true}) {
-        ScopedPlainPath path(plain);
-        DestImage dst(2 * w, 2 * h, 4 * w + 2);
-        RenderPluginRequest r = makeRequest(src, dst);
-        p->output(&r);
-        ASSERT_TRUE(compareDest(dst, expectedDest(dst, model::duplix(src), w, h), plain ? "plain" : "vector"));
-        results[plain].assign(dst.buf.data(), dst.buf.data() + dst.buf.size());
-    }
-    EXPECT_EQ(results[0], results[1]);
+    DiffCase layout;  // misaligned, padded source; destination of the exact block size
+    layout.srcPitchExtra = 6;
+    layout.misalignSrc = true;
+    layout.dstPitchExtra = 2;
+    runEveryPixelValue(*p, model::duplix, layout);
 }
 
 }  // namespace

@@ -11,12 +11,7 @@ using namespace pellix::test;
 
 namespace {
 
-std::unique_ptr<PluginLib> loadEagle() {
-    std::string err;
-    auto p = PluginLib::load(distPath("Eagle.rpi"), false, true, &err);
-    EXPECT_TRUE(p) << err;
-    return p;
-}
+std::unique_ptr<PluginLib> loadEagle() { return loadDistPlugin("Eagle.rpi"); }
 
 // The output block after one call, 2W x 2H row-major, from an exact-size destination.
 std::vector<uint16_t> render(const PluginLib& p, const SourceImage& src) {

@@ -155,6 +155,31 @@ void runDifferential(const PluginLib& plugin, const Model& model, const std::vec
     }
 }
 
+void runEveryPixelValue(const PluginLib& plugin, const Model& model, const DiffCase& layout) {
+    const uint32_t w = 2047, h = 33;
+    SourceImage src(w, h, 2 * w + layout.srcPitchExtra, layout.misalignSrc);
+    for (uint32_t i = 0; i < w * h; ++i) src.set(i % w, i / w, static_cast<uint16_t>(i * 40503u));
+    const std::vector<uint16_t> block = model(src);
+    std::vector<uint8_t> results[2];
+    for (bool plain : {false, true}) {
+        ScopedPlainPath path(plain);
+        const uint32_t dw = 2 * w + layout.dstWidthExtra, dh = 2 * h + layout.dstHeightExtra;
+        DestImage dst(dw, dh, 2 * dw + layout.dstPitchExtra, layout.misalignDst);
+        RenderPluginRequest r = makeRequest(src, dst);
+        plugin.output(&r);
+        EXPECT_TRUE(compareDest(dst, expectedDest(dst, block, w, h), plain ? "plain path" : "vector path"));
+        results[plain].assign(dst.buf.data(), dst.buf.data() + dst.buf.size());
+    }
+    EXPECT_TRUE(results[0] == results[1]) << "the vector and plain paths differ";
+}
+
+std::unique_ptr<PluginLib> loadDistPlugin(const std::string& file) {
+    std::string err;
+    auto p = PluginLib::load(distPath(file), false, true, &err);
+    EXPECT_TRUE(p) << err;
+    return p;
+}
+
 ScopedPlainPath::ScopedPlainPath(bool plain) { setEnv("PELLIX_FORCE_PLAIN", plain ? "1" : nullptr); }
 ScopedPlainPath::~ScopedPlainPath() { setEnv("PELLIX_FORCE_PLAIN", nullptr); }
 

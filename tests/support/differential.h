@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,19 @@ void runDifferential(const PluginLib& plugin, const Model& model, const std::vec
 std::vector<uint8_t> expectedDest(const DestImage& dst, const std::vector<uint16_t>& block, uint32_t w, uint32_t h);
 
 RenderPluginRequest makeRequest(const SourceImage& src, DestImage& dst);
+
+// Every pixel value through both paths: a 2047 x 33 frame whose pixel i (row-major) is
+// i * 40503, an odd factor, so the frame holds all 65536 values, each column position
+// against neighbours of all kinds, and 2047 columns leave a tail after any 8- or
+// 4-column body. Each path must match the model with the canary intact outside the
+// block, and the two paths must give identical destination bytes. `layout` gives the
+// pitches, extra destination size and misalignment; its size, palette and seed are
+// not used.
+void runEveryPixelValue(const PluginLib& plugin, const Model& model, const DiffCase& layout);
+
+// `file` from the dist folder, loaded and described as a host does; null (and a test
+// failure) when it cannot be loaded.
+std::unique_ptr<PluginLib> loadDistPlugin(const std::string& file);
 
 // Selects the plain path for the life of the object (restores the vector path after).
 class ScopedPlainPath {
