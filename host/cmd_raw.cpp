@@ -62,6 +62,20 @@ struct Stream {
     ~Stream() {
         if (owned && f) std::fclose(f);
     }
+    // `path` opened with `mode`, or the standard stream `standard` for "-"; `verb` names
+    // the failure ("cannot open PATH: ...").
+    void open(const std::string& path, FILE* standard, const char* standardLabel, const char* mode,
+              const char* verb) {
+        if (path == "-") {
+            f = standard;
+            label = standardLabel;
+            return;
+        }
+        f = std::fopen(path.c_str(), mode);
+        owned = true;
+        label = path;
+        if (!f) throw Failure(std::string(verb) + " " + path + ": " + std::strerror(errno));
+    }
 };
 
 }  // namespace
@@ -85,24 +99,8 @@ int runRaw(const Argv& argv) {
     auto filter = openFilter(pluginArg, via);
 
     Stream in, out;
-    if (inPath == "-") {
-        in.f = stdin;
-        in.label = "standard input";
-    } else {
-        in.f = std::fopen(inPath.c_str(), "rb");
-        in.owned = true;
-        in.label = inPath;
-        if (!in.f) throw Failure("cannot open " + inPath + ": " + std::strerror(errno));
-    }
-    if (outPath == "-") {
-        out.f = stdout;
-        out.label = "standard output";
-    } else {
-        out.f = std::fopen(outPath.c_str(), "wb");
-        out.owned = true;
-        out.label = outPath;
-        if (!out.f) throw Failure("cannot write " + outPath + ": " + std::strerror(errno));
-    }
+    in.open(inPath, stdin, "standard input", "rb", "cannot open");
+    out.open(outPath, stdout, "standard output", "wb", "cannot write");
 
     const size_t frameBytes = size_t{size.width} * size.height * 2;
     Image565 src(size.width, size.height), dst;

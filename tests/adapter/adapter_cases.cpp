@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
 #include <optional>
 #include <sstream>
 #include <utility>
@@ -10,6 +11,20 @@
 #include "render_plugin.h"
 
 namespace adapter_cases {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    makeDirs(path.substr(0, path.rfind(kSep)));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    ASSERT_TRUE(out.good()) << path;
+}
 
 std::string lines(std::initializer_list<const char*> ls) {
     std::string s;

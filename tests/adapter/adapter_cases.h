@@ -38,11 +38,10 @@ std::string duplixLibrary();
 std::string fakePlugin(const std::string& name);
 std::string distFile(const std::string& rel);  // rel '/'-separated, below the dist folder
 
-// File system and processes. writeFile and copyFile create missing parent directories.
+// File system and processes. copyFile creates missing parent directories.
 std::string makeTempDir();  // empty on failure
 void removeTree(const std::string& dir);
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& content);
+void makeDirs(const std::string& path);  // the directory and its missing parents
 void copyFile(const std::string& from, const std::string& to);
 void removeFile(const std::string& path);
 bool fileExists(const std::string& path);
@@ -52,6 +51,8 @@ Child runChild(const std::string& program, const std::vector<std::string>& args,
                const std::string& log);
 
 // ---- Shared helpers.
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);  // creates parent directories
 std::string lines(std::initializer_list<const char*> ls);
 std::string withoutCr(std::string s);
 // `rel` with '/' turned into this platform's separator.

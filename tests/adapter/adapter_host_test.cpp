@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -36,12 +35,12 @@ std::string duplixLibrary() { return DUPLIX_PATH; }
 std::string fakePlugin(const std::string& name) { return std::string(FAKES_DIR) + "/" + name + ".rpi"; }
 std::string distFile(const std::string& rel) { return std::string(DIST_DIR) + "/" + rel; }
 
-namespace {
-
 void makeDirs(const std::string& path) {
     for (size_t i = 1; i <= path.size(); ++i)
         if (i == path.size() || path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
 }
+
+namespace {
 
 int removeEntry(const char* path, const struct stat*, int, struct FTW*) { return std::remove(path); }
 
@@ -54,20 +53,6 @@ std::string makeTempDir() {
 }
 
 void removeTree(const std::string& dir) { nftw(dir.c_str(), removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    makeDirs(path.substr(0, path.rfind('/')));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    ASSERT_TRUE(out.good()) << path;
-}
 
 void copyFile(const std::string& from, const std::string& to) {
     const std::string bytes = readFile(from);

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,11 +19,6 @@ std::string windowsPath(const std::string& p) {
     for (char& c : w)
         if (c == '/') c = '\\';
     return (!p.empty() && p[0] == '/') ? "Z:" + w : w;
-}
-
-void makeDirs(const std::string& path) {
-    for (size_t i = 3; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
 }
 
 std::string parentOf(const std::string& path) { return path.substr(0, path.find_last_of('\\')); }
@@ -74,18 +67,9 @@ void removeTree(const std::string& dir) {
     RemoveDirectoryA(dir.c_str());
 }
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void writeFile(const std::string& path, const std::string& content) {
-    makeDirs(parentOf(path));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
-    ASSERT_TRUE(out.good()) << path;
+void makeDirs(const std::string& path) {
+    for (size_t i = 3; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
 }
 
 void copyFile(const std::string& from, const std::string& to) {
