@@ -72,6 +72,7 @@ void stripeRowN(const uint8_t* row, const StripeTargets& t, uint32_t w) {
         const __m128i centre = load16(row);
         const __m128i right = w > 8 ? load16(row + 2) : _mm_srli_si128(centre, 2);
         stripeStep<N, kDimRow>(bd, dd, 0, _mm_slli_si128(centre, 2), centre, right);
+#pragma GCC unroll 2
         for (k = 8; k + 8 <= loadEnd; k += 8) {
             const uint8_t* p = row + 2 * size_t{k};
             stripeStep<N, kDimRow>(bd, dd, k, load16(p - 2), load16(p), load16(p + 2));
