@@ -43,7 +43,7 @@ inline void storeEight(uint8_t* const* bd, uint8_t* dd, uint32_t k, __m128i brig
 // the same under both rules, so a neighbour in the rule-2 tail needs no table. Beyond
 // either end of the row the neighbour is a zero lane shifted in, which is the zero
 // bleed of the borders. No load reaches outside pixels 0 .. w-1. The columns after the
-// last step (at most 8 + 3) go through the plain path's decomposition and
+// last step (at most 7 + 3) go through the plain path's decomposition and
 // stripePixels, from column k-1 on so that their left bleed is in the row arrays.
 namespace {
 
