@@ -44,7 +44,7 @@ RENDER_EXPORT void RenderPluginOutput(RenderPluginRequest* r) {
         if (is(mode, "write_past_block")) lastRow[4 * w] = 0;
         if (is(mode, "write_before_block")) dst[-1] = 0;
 #if defined(__i386__) || defined(__x86_64__)
-        if (is(mode, "mmx_without_emms")) __asm__ volatile("pxor %%mm0, %%mm0");
+        if (is(mode, "mmx_without_emms")) __asm__ volatile("pxor %mm0, %mm0");
 #endif
         (void)sink;
     }
