@@ -12,6 +12,7 @@
 // unless the plugin empties it).
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -134,6 +135,49 @@ INSTANTIATE_TEST_SUITE_P(Plugins, Guarded,
                              return std::string(plugins()[std::get<0>(i.param)].label) + "_" +
                                     kLayouts[std::get<1>(i.param)].label;
                          });
+
+// The request record itself on guarded memory, ending right before a guard page and
+// starting right after one: the plugin reads and writes nothing around it, and writes
+// only outWidth and outHeight in it, for an accepted, a refused and an empty frame.
+class GuardedRequest : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(GuardedRequest, OnlyOutWidthAndOutHeightAreWritten) {
+    const PluginCase p = plugins()[GetParam()];
+    const std::string path = distPath(p.file);
+    if (!std::ifstream(path).good()) GTEST_SKIP() << path << " is not built";
+    if (!guardPagesAvailable()) GTEST_SKIP() << "no page protection on this platform";
+    std::string err;
+    auto lib = PluginLib::load(path, false, true, &err);
+    ASSERT_TRUE(lib) << err;
+    struct Frame {
+        uint32_t w, h, dstWidth, dstHeight;
+    };
+    const Frame frames[] = {{9, 3, 18, 6}, {9, 3, 17, 6}, {9, 0, 18, 0}};
+    for (GuardMode mode : {GuardMode::After, GuardMode::Before}) {
+        for (const Frame& f : frames) {
+            SourceImage src = guardedSource(f.w, f.h, 2 * f.w, GuardMode::After);
+            DestImage dst = guardedDest(f.dstWidth, f.dstHeight, 2 * f.dstWidth, GuardMode::After, 2 * f.w, 2 * f.h);
+            GuardedMemory mem(mode, 1, sizeof(RenderPluginRequest), sizeof(RenderPluginRequest), "request");
+            RenderPluginRequest want = makeRequest(src, dst);
+            want.size = 0x5A5A5A5A;  // ignored by every plugin
+            std::memcpy(mem.data(), &want, sizeof want);
+            auto* r = reinterpret_cast<RenderPluginRequest*>(mem.data());
+            {
+                ArmedGuards armed(std::string(p.file) + " with the request " + guardModeName(mode));
+                lib->output(r);
+            }
+            want.outWidth = 2 * f.w;
+            want.outHeight = 2 * f.h;
+            EXPECT_EQ(std::memcmp(r, &want, sizeof want), 0)
+                << p.file << ", " << f.w << "x" << f.h << " into " << f.dstWidth << "x" << f.dstHeight
+                << ": request fields other than outWidth/outHeight changed, or those are wrong (" << r->outWidth
+                << "x" << r->outHeight << ")";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Plugins, GuardedRequest, ::testing::Range<size_t>(0, plugins().size()),
+                         [](const ::testing::TestParamInfo<size_t>& i) { return std::string(plugins()[i.param].label); });
 
 // The guards themselves: a one-byte stray access on each side of each layout kills the
 // process with a report naming where it landed, and the memory in between is usable.
