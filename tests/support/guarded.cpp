@@ -260,9 +260,9 @@ void reportFault(int sig, siginfo_t* info, void*) {
         if (!where.empty()) break;
     }
     char msg[1024];
-    const int n = std::snprintf(msg, sizeof msg, "\n*** %s at address %p: %s%s%s\n", sig == SIGBUS ? "SIGBUS" : "SIGSEGV",
+    const int n = std::snprintf(msg, sizeof msg, "\n*** %s at address %p: %s%s\n", sig == SIGBUS ? "SIGBUS" : "SIGSEGV",
                                 info->si_addr, where.empty() ? "not in a guard page" : "stray access to ",
-                                where.c_str(), "");
+                                where.c_str());
     if (n > 0) (void)!write(2, msg, static_cast<size_t>(std::min(n, static_cast<int>(sizeof msg) - 1)));
     if (faultContext[0]) {
         const int m = std::snprintf(msg, sizeof msg, "*** while the plugin ran %s (%s)\n", faultContext,
@@ -271,7 +271,6 @@ void reportFault(int sig, siginfo_t* info, void*) {
     }
     // SA_RESETHAND restored the default action: returning re-runs the faulting access,
     // which now kills the process (non-zero exit, a failed test).
-    (void)sig;
 }
 
 }  // namespace
