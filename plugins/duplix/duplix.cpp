@@ -37,7 +37,7 @@ RENDER_EXPORT RenderPluginInfo* RenderPluginGetInfo(void) {
 }
 
 RENDER_EXPORT void RenderPluginOutput(RenderPluginRequest* r) {
-    if (acceptRequest(*r, kAllAcceptanceTests)) {
+    if (acceptRequest(*r, kAllAcceptanceTests) && r->srcWidth != 0) {
         const duplix::RowKernel kernel = duplix::chooseRowKernel();
         for (uint32_t y = 0; y < r->srcHeight; ++y) {
             uint8_t* rowA = rowAt(r->dst, r->dstPitch, 2 * y);

@@ -162,6 +162,31 @@ TEST_P(Contract, HugeSizesAreRefusedWithoutWrapAround) {
     EXPECT_EQ(std::vector<uint8_t>(dst.buf.data(), dst.buf.data() + dst.buf.size()), before);
 }
 
+// A zero-width frame of the tallest height a destination can take is accepted and has
+// nothing to write. A plugin that walks its 2^31 - 1 empty rows anyway stalls the host;
+// the plugin fuzzer's seed corpus holds this request, and its per-input timeout fails
+// on such a stall.
+TEST_P(Contract, ZeroWidthFrameOfHugeHeightReturnsAtOnce) {
+    uint16_t px = 0x1234;
+    DestImage dst(8, 8, 16);
+    const std::vector<uint8_t> before(dst.buf.data(), dst.buf.data() + dst.buf.size());
+    RenderPluginRequest r{};
+    r.size = sizeof r;
+    r.flags = RENDER_FLAG_RGB565;
+    r.src = &px;
+    r.srcPitch = 0;
+    r.srcWidth = 0;
+    r.srcHeight = 0x7FFFFFFFu;
+    r.dst = dst.data();
+    r.dstPitch = 0;
+    r.dstWidth = 8;
+    r.dstHeight = 0xFFFFFFFEu;
+    plugin_->output(&r);
+    EXPECT_EQ(r.outWidth, 0u);
+    EXPECT_EQ(r.outHeight, 0xFFFFFFFEu);
+    EXPECT_EQ(std::vector<uint8_t>(dst.buf.data(), dst.buf.data() + dst.buf.size()), before);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllPlugins, Contract, ::testing::ValuesIn(kPlugins),
                          [](const ::testing::TestParamInfo<PluginSpec>& i) {
                              std::string n = i.param.file;
