@@ -19,15 +19,9 @@
 
 #include "duplix_model.h"
 #include "guarded.h"
-#include "quadrix_model.h"
-#if __has_include("eagle_model.h")
 #include "eagle_model.h"
-#define PELLIX_HAVE_EAGLE_MODEL 1
-#endif
-#if __has_include("tristripe_model.h")
+#include "quadrix_model.h"
 #include "tristripe_model.h"
-#define PELLIX_HAVE_TRISTRIPE_MODEL 1
-#endif
 
 using namespace pellix;
 using namespace pellix::test;
@@ -45,10 +39,7 @@ std::vector<PluginCase> plugins() {
     std::vector<PluginCase> v;
     v.push_back({"duplix", "duplix.rpi", model::duplix, {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 2047}});
     v.push_back({"quadrix", "quadrix.rpi", model::quadrix, {1, 7, 8, 9, 13, 15, 16, 17, 2047}});
-#ifdef PELLIX_HAVE_EAGLE_MODEL
     v.push_back({"eagle", "Eagle.rpi", model::eagle, {1, 2, 3, 4, 5, 7, 8, 9, 1016, 1017, 1023, 1024, 1025, 2048, 3072}});
-#endif
-#ifdef PELLIX_HAVE_TRISTRIPE_MODEL
     const std::vector<uint32_t> stripeWidths = {1, 2, 3, 4, 5, 7, 8, 9, 15, 16, 17, 19, 20, 21, 33, 2044, 2047};
     v.push_back({"tristripe_scanline", "scanline/tristripe.rpi", model::tristripeModel(model::StripeBuild::Scanline),
                  stripeWidths});
@@ -56,7 +47,6 @@ std::vector<PluginCase> plugins() {
                  stripeWidths});
     v.push_back({"tristripe_copy", "copy/tristripe.rpi", model::tristripeModel(model::StripeBuild::Copy),
                  stripeWidths});
-#endif
     return v;
 }
 

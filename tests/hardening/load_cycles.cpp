@@ -25,16 +25,10 @@
 
 #include "duplix_model.h"
 #include "frames.h"
-#include "quadrix_model.h"
-#include "render_plugin.h"
-#if __has_include("eagle_model.h")
 #include "eagle_model.h"
-#define PELLIX_HAVE_EAGLE_MODEL 1
-#endif
-#if __has_include("tristripe_model.h")
+#include "quadrix_model.h"
 #include "tristripe_model.h"
-#define PELLIX_HAVE_TRISTRIPE_MODEL 1
-#endif
+#include "render_plugin.h"
 #if __has_include(<valgrind/memcheck.h>)
 #include <valgrind/memcheck.h>
 #else
@@ -59,14 +53,10 @@ struct Plugin {
 
 std::vector<Plugin> allPlugins() {
     std::vector<Plugin> v = {{"duplix.rpi", model::duplix}, {"quadrix.rpi", model::quadrix}};
-#ifdef PELLIX_HAVE_EAGLE_MODEL
     v.push_back({"Eagle.rpi", model::eagle});
-#endif
-#ifdef PELLIX_HAVE_TRISTRIPE_MODEL
     v.push_back({"scanline/tristripe.rpi", model::tristripeModel(model::StripeBuild::Scanline)});
     v.push_back({"plain/tristripe.rpi", model::tristripeModel(model::StripeBuild::Plain)});
     v.push_back({"copy/tristripe.rpi", model::tristripeModel(model::StripeBuild::Copy)});
-#endif
     return v;
 }
 
