@@ -77,6 +77,18 @@ inline uint8_t* rowAt(void* base, uint32_t pitch, uint32_t y) {
     return static_cast<uint8_t*>(base) + size_t{pitch} * y;
 }
 
+// For plugins whose source row y alone yields destination rows 2y (upper) and 2y + 1
+// (lower): the kernel fills columns 0 .. 2w-1 of both.
+using RowPairKernel = void (*)(const uint8_t* src, uint32_t w, uint8_t* upper, uint8_t* lower);
+
+inline void filterRowPairs(const RenderPluginRequest& r, RowPairKernel kernel) {
+    if (r.srcWidth == 0) return;  // nothing to write: its up to 2^31 - 1 empty rows are not walked
+    for (uint32_t y = 0; y < r.srcHeight; ++y) {
+        uint8_t* upper = rowAt(r.dst, r.dstPitch, 2 * y);
+        kernel(rowAt(r.src, r.srcPitch, y), r.srcWidth, upper, upper + r.dstPitch);
+    }
+}
+
 // Unaligned 16-bit pixel access: images are only 2-byte aligned and the compiler must
 // not assume more.
 inline uint16_t loadPixel(const uint8_t* row, uint32_t x) {

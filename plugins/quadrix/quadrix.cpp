@@ -18,9 +18,7 @@ constexpr uint32_t kFlags =
     RENDER_SCALE_2X | RENDER_FLAG_RGB565 | RENDER_FLAG_BIT9 | RENDER_FLAG_BIT8 | RENDER_FLAG_BIT1;
 static_assert(kFlags == 0x20B02, "quadrix flag word");
 
-using RowKernel = void (*)(const uint8_t*, uint32_t, uint8_t*, uint8_t*);
-
-RowKernel chooseRowKernel() {
+RowPairKernel chooseRowKernel() {
 #if defined(PELLIX_HAVE_SSE2)
     if (useSse2Path()) return splitRow_sse2;
 #endif
@@ -39,12 +37,6 @@ RENDER_EXPORT RenderPluginInfo* RenderPluginGetInfo(void) {
 }
 
 RENDER_EXPORT void RenderPluginOutput(RenderPluginRequest* r) {
-    if (acceptRequest(*r, kAllAcceptanceTests) && r->srcWidth != 0) {
-        const quadrix::RowKernel kernel = quadrix::chooseRowKernel();
-        for (uint32_t y = 0; y < r->srcHeight; ++y) {
-            uint8_t* upper = rowAt(r->dst, r->dstPitch, 2 * y);
-            kernel(rowAt(r->src, r->srcPitch, y), r->srcWidth, upper, upper + r->dstPitch);
-        }
-    }
+    if (acceptRequest(*r, kAllAcceptanceTests)) filterRowPairs(*r, quadrix::chooseRowKernel());
     reportOutputSize(*r);
 }
