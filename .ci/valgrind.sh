@@ -11,15 +11,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 cycles="${VALGRIND_CYCLES:-1000}"
-need=()
-for pkg in valgrind cmake g++ make libgtest-dev; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
-done
-if [ ${#need[@]} -gt 0 ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq "${need[@]}"
-fi
+. .ci/packages.sh
+ensure_packages valgrind cmake g++ make libgtest-dev
 
 build=build-hardening
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELLIX_WERROR=ON \

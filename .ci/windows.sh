@@ -5,20 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-missing=()
-for pkg in cmake make googletest mingw-w64 wine wine32:i386; do
-  dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "windows.sh: missing packages (${missing[*]}); run as root to install them" >&2
-    exit 1
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+. .ci/packages.sh
+ensure_packages cmake make googletest mingw-w64 wine wine32:i386
 
 jobs=$(nproc)
 echo "-- configure and build (i686-w64-mingw32)"
